@@ -1,0 +1,34 @@
+# Front door over CMake/CTest. Every target first runs tools/bootstrap,
+# which installs what is missing and is quick when nothing is.
+JOBS ?= 2
+BUILD := build
+ASAN := build/asan
+
+.PHONY: all bootstrap build test demo bench clean format
+
+all: build
+
+bootstrap:
+	tools/bootstrap
+
+build: bootstrap
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure
+	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DVTX_SANITIZE=ON -DVTX_OCTAVE=OFF
+	cmake --build $(ASAN) -j $(JOBS)
+	ctest --test-dir $(ASAN) --output-on-failure -L native
+
+demo: build
+	octave-cli --no-gui --norc --quiet demo/demo.m
+
+bench: build
+	octave-cli --no-gui --norc --quiet bench/run_bench.m
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	rm -rf $(BUILD)

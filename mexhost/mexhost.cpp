@@ -1,0 +1,295 @@
+// Array records and the MEX operations over them. Arrays keep their real
+// and imaginary planes apart, as MATLAB and Octave hand them to modules.
+#include <dlfcn.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "mexhost.h"
+
+struct mxArray {
+  mxClassID cls = mxUNKNOWN_CLASS;
+  bool complex = false;
+  bool sparse = false;
+  bool phantom = false;  // reports sizes, holds no data
+  std::vector<mwSize> dims;
+  std::vector<double> re, im;          // double class
+  std::vector<unsigned char> bytes;    // other numeric and logical classes
+  std::string text;                    // char class, column-major
+  std::vector<std::string> fields;     // struct class
+  std::vector<mxArray *> values;       // struct: numel * nfields; cell: numel
+};
+
+namespace {
+
+std::string console;
+int warnings = 0;
+std::string last_warning;
+int getstring_failure = 0;
+std::vector<char *> call_strings;
+
+std::size_t count_of(const std::vector<mwSize> &dims) {
+  std::size_t n = 1;
+  for (mwSize d : dims) n *= d;
+  return n;
+}
+
+std::vector<mwSize> normal_dims(mwSize ndims, const mwSize *dims) {
+  std::vector<mwSize> v(dims, dims + ndims);
+  while (v.size() > 2 && v.back() == 1) v.pop_back();
+  while (v.size() < 2) v.push_back(v.empty() ? 0 : 1);
+  return v;
+}
+
+std::size_t class_bytes(mxClassID cls) {
+  switch (cls) {
+    case mxLOGICAL_CLASS:
+    case mxINT8_CLASS:
+    case mxUINT8_CLASS:
+      return 1;
+    case mxINT16_CLASS:
+    case mxUINT16_CLASS:
+      return 2;
+    case mxINT32_CLASS:
+    case mxUINT32_CLASS:
+    case mxSINGLE_CLASS:
+      return 4;
+    default:
+      return 8;
+  }
+}
+
+}  // namespace
+
+double *mxGetPr(const mxArray *a) {
+  if (a->cls != mxDOUBLE_CLASS || a->phantom) return nullptr;
+  return const_cast<double *>(a->re.data());
+}
+
+double *mxGetPi(const mxArray *a) {
+  if (a->cls != mxDOUBLE_CLASS || !a->complex || a->phantom) return nullptr;
+  return const_cast<double *>(a->im.data());
+}
+
+void *mxGetData(const mxArray *a) {
+  if (a->cls == mxDOUBLE_CLASS) return mxGetPr(a);
+  return const_cast<unsigned char *>(a->bytes.data());
+}
+
+mwSize mxGetNumberOfDimensions(const mxArray *a) { return a->dims.size(); }
+const mwSize *mxGetDimensions(const mxArray *a) { return a->dims.data(); }
+std::size_t mxGetNumberOfElements(const mxArray *a) { return count_of(a->dims); }
+std::size_t mxGetM(const mxArray *a) { return a->dims[0]; }
+std::size_t mxGetN(const mxArray *a) { return count_of(a->dims) / (a->dims[0] ? a->dims[0] : 1); }
+mxClassID mxGetClassID(const mxArray *a) { return a->cls; }
+bool mxIsDouble(const mxArray *a) { return a->cls == mxDOUBLE_CLASS; }
+bool mxIsComplex(const mxArray *a) { return a->complex; }
+bool mxIsChar(const mxArray *a) { return a->cls == mxCHAR_CLASS; }
+bool mxIsEmpty(const mxArray *a) { return count_of(a->dims) == 0; }
+bool mxIsStruct(const mxArray *a) { return a->cls == mxSTRUCT_CLASS; }
+bool mxIsSparse(const mxArray *a) { return a->sparse; }
+
+int mxGetString(const mxArray *a, char *buf, mwSize buflen) {
+  if (getstring_failure != 0) {
+    int s = getstring_failure;
+    getstring_failure = 0;
+    if (buflen > 0) buf[0] = '\0';
+    return s;
+  }
+  if (a->cls != mxCHAR_CLASS || buflen == 0) return 1;
+  std::size_t n = a->text.size() < buflen - 1 ? a->text.size() : buflen - 1;
+  std::memcpy(buf, a->text.data(), n);
+  buf[n] = '\0';
+  return n == a->text.size() ? 0 : 1;
+}
+
+char *mxArrayToString(const mxArray *a) {
+  if (a->cls != mxCHAR_CLASS) return nullptr;
+  char *s = static_cast<char *>(std::malloc(a->text.size() + 1));
+  if (s == nullptr) return nullptr;
+  std::memcpy(s, a->text.c_str(), a->text.size() + 1);
+  call_strings.push_back(s);
+  return s;
+}
+
+int mxGetNumberOfFields(const mxArray *a) { return static_cast<int>(a->fields.size()); }
+
+const char *mxGetFieldNameByNumber(const mxArray *a, int field) {
+  if (field < 0 || field >= static_cast<int>(a->fields.size())) return nullptr;
+  return a->fields[field].c_str();
+}
+
+int mxGetFieldNumber(const mxArray *a, const char *name) {
+  if (a->cls != mxSTRUCT_CLASS) return -1;
+  for (std::size_t i = 0; i < a->fields.size(); ++i)
+    if (a->fields[i] == name) return static_cast<int>(i);
+  return -1;
+}
+
+mxArray *mxGetFieldByNumber(const mxArray *a, mwIndex index, int field) {
+  if (a->cls != mxSTRUCT_CLASS || field < 0 || field >= static_cast<int>(a->fields.size()) ||
+      index >= count_of(a->dims))
+    return nullptr;
+  return a->values[index * a->fields.size() + field];
+}
+
+mxArray *mxGetField(const mxArray *a, mwIndex index, const char *name) {
+  return mxGetFieldByNumber(a, index, mxGetFieldNumber(a, name));
+}
+
+mxArray *mxCreateNumericArray(mwSize ndims, const mwSize *dims, mxClassID cls, mxComplexity cplx) {
+  mxArray *a = new (std::nothrow) mxArray;
+  if (a == nullptr) return nullptr;
+  a->cls = cls;
+  a->dims = normal_dims(ndims, dims);
+  std::size_t n = count_of(a->dims);
+  if (cls == mxDOUBLE_CLASS) {
+    a->complex = cplx == mxCOMPLEX;
+    a->re.assign(n, 0.0);
+    if (a->complex) a->im.assign(n, 0.0);
+  } else {
+    a->complex = cplx == mxCOMPLEX;
+    a->bytes.assign(n * class_bytes(cls) * (a->complex ? 2 : 1), 0);
+  }
+  return a;
+}
+
+mxArray *mxCreateDoubleMatrix(mwSize m, mwSize n, mxComplexity cplx) {
+  mwSize dims[2] = {m, n};
+  return mxCreateNumericArray(2, dims, mxDOUBLE_CLASS, cplx);
+}
+
+mxArray *mxCreateDoubleScalar(double v) {
+  mxArray *a = mxCreateDoubleMatrix(1, 1, mxREAL);
+  if (a != nullptr) a->re[0] = v;
+  return a;
+}
+
+mxArray *mxCreateStructMatrix(mwSize m, mwSize n, int nfields, const char **names) {
+  mxArray *a = new (std::nothrow) mxArray;
+  if (a == nullptr) return nullptr;
+  a->cls = mxSTRUCT_CLASS;
+  a->dims = {m, n};
+  for (int f = 0; f < nfields; ++f) a->fields.emplace_back(names[f]);
+  a->values.assign(m * n * static_cast<std::size_t>(nfields), nullptr);
+  return a;
+}
+
+void mxSetFieldByNumber(mxArray *a, mwIndex index, int field, mxArray *value) {
+  if (a->cls != mxSTRUCT_CLASS || field < 0 || field >= static_cast<int>(a->fields.size()) ||
+      index >= count_of(a->dims))
+    return;
+  mxArray *&slot = a->values[index * a->fields.size() + field];
+  if (slot != nullptr && slot != value) mxDestroyArray(slot);
+  slot = value;
+}
+
+mxArray *mxCreateString(const char *text) {
+  mxArray *a = new (std::nothrow) mxArray;
+  if (a == nullptr) return nullptr;
+  a->cls = mxCHAR_CLASS;
+  a->text = text;
+  a->dims = {a->text.empty() ? 0u : 1u, a->text.size()};
+  return a;
+}
+
+mxArray *mxCreateCellMatrix(mwSize m, mwSize n) {
+  mxArray *a = new (std::nothrow) mxArray;
+  if (a == nullptr) return nullptr;
+  a->cls = mxCELL_CLASS;
+  a->dims = {m, n};
+  a->values.assign(m * n, nullptr);
+  return a;
+}
+
+void mxDestroyArray(mxArray *a) {
+  if (a == nullptr) return;
+  for (mxArray *v : a->values) mxDestroyArray(v);
+  delete a;
+}
+
+int mexPrintf(const char *fmt, ...) {
+  char small[1024];
+  va_list ap;
+  va_start(ap, fmt);
+  int n = std::vsnprintf(small, sizeof small, fmt, ap);
+  va_end(ap);
+  if (n < 0) return n;
+  if (static_cast<std::size_t>(n) < sizeof small) {
+    console.append(small, n);
+    return n;
+  }
+  std::vector<char> big(n + 1);
+  va_start(ap, fmt);
+  std::vsnprintf(big.data(), big.size(), fmt, ap);
+  va_end(ap);
+  console.append(big.data(), n);
+  return n;
+}
+
+void mexWarnMsgTxt(const char *text) {
+  ++warnings;
+  last_warning = text;
+}
+
+void mexhost_call(MexFunction fn, int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]) {
+  console.clear();
+  warnings = 0;
+  last_warning.clear();
+  fn(nlhs, plhs, nrhs, prhs);
+  for (char *s : call_strings) std::free(s);
+  call_strings.clear();
+}
+
+const char *mexhost_console() { return console.c_str(); }
+int mexhost_warning_count() { return warnings; }
+const char *mexhost_last_warning() { return last_warning.c_str(); }
+void mexhost_fail_next_getstring(int status) { getstring_failure = status; }
+
+mxArray *mexhost_create_sparse(mwSize m, mwSize n, mwSize nnz) {
+  mxArray *a = mxCreateDoubleMatrix(nnz, 1, mxREAL);
+  if (a == nullptr) return nullptr;
+  a->dims = {m, n};
+  a->sparse = true;
+  return a;
+}
+
+mxArray *mexhost_create_phantom_sizes(mwSize ndims, const mwSize *dims) {
+  mxArray *a = new (std::nothrow) mxArray;
+  if (a == nullptr) return nullptr;
+  a->cls = mxDOUBLE_CLASS;
+  a->complex = true;
+  a->phantom = true;
+  a->dims.assign(dims, dims + ndims);
+  return a;
+}
+
+MexFunction mexhost_load(const char *path, std::string *error) {
+  void *lib = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+  if (lib == nullptr) {
+    if (error != nullptr) *error = dlerror();
+    return nullptr;
+  }
+  void *sym = dlsym(lib, "mexFunction");
+  if (sym == nullptr && error != nullptr) *error = "no mexFunction in " + std::string(path);
+  return reinterpret_cast<MexFunction>(sym);
+}
+
+mxArray *mexhost_real(const std::vector<mwSize> &dims, const std::vector<double> &re) {
+  mxArray *a = mxCreateNumericArray(dims.size(), dims.data(), mxDOUBLE_CLASS, mxREAL);
+  for (std::size_t k = 0; k < re.size() && k < a->re.size(); ++k) a->re[k] = re[k];
+  return a;
+}
+
+mxArray *mexhost_complex(const std::vector<mwSize> &dims, const std::vector<double> &re,
+                         const std::vector<double> &im) {
+  mxArray *a = mxCreateNumericArray(dims.size(), dims.data(), mxDOUBLE_CLASS, mxCOMPLEX);
+  for (std::size_t k = 0; k < re.size() && k < a->re.size(); ++k) a->re[k] = re[k];
+  for (std::size_t k = 0; k < im.size() && k < a->im.size(); ++k) a->im[k] = im[k];
+  return a;
+}

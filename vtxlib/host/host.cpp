@@ -1,0 +1,93 @@
+#include "host.h"
+
+#include <climits>
+#include <cmath>
+
+#include "vtx_alloc.h"
+
+bool host_is_double(const mxArray *a) { return mxIsDouble(a) && !mxIsSparse(a); }
+
+int host_dims(const mxArray *a, int *dims, int n) {
+  mwSize nd = mxGetNumberOfDimensions(a);
+  const mwSize *d = mxGetDimensions(a);
+  long long count = 1;
+  for (mwSize k = 0; k < nd; ++k) {
+    if (static_cast<unsigned long long>(d[k]) > INT_MAX) return -1;
+    count *= static_cast<long long>(d[k]);
+    if (count > INT_MAX) return -1;
+  }
+  for (int k = 0; k < n; ++k) dims[k] = static_cast<mwSize>(k) < nd ? static_cast<int>(d[k]) : 1;
+  return nd > INT_MAX ? -1 : static_cast<int>(nd);
+}
+
+long long host_count(const int *dims, int n) {
+  long long count = 1;
+  for (int k = 0; k < n; ++k) count *= dims[k];
+  return count;
+}
+
+ComplexD *host_to_complex(const mxArray *a, long long n) {
+  if (n < 0 || static_cast<unsigned long long>(n) > mxGetNumberOfElements(a)) return nullptr;
+  const double *pr = mxGetPr(a);
+  const double *pi = mxGetPi(a);
+  if (pr == nullptr && n > 0) return nullptr;
+  ComplexD *buf = static_cast<ComplexD *>(vtx_malloc(static_cast<std::size_t>(n) * sizeof(ComplexD)));
+  if (buf == nullptr) return nullptr;
+  if (pi != nullptr) {
+    for (long long k = 0; k < n; ++k) buf[k] = ComplexD{pr[k], pi[k]};
+  } else {
+    for (long long k = 0; k < n; ++k) buf[k] = ComplexD{pr[k], 0.0};
+  }
+  return buf;
+}
+
+mxArray *host_from_complex(int ndims, const int *dims, const ComplexD *src) {
+  mwSize sizes[8];
+  if (ndims < 1 || ndims > 8) return nullptr;
+  for (int k = 0; k < ndims; ++k) sizes[k] = static_cast<mwSize>(dims[k]);
+  mxArray *out = mxCreateNumericArray(ndims, sizes, mxDOUBLE_CLASS, mxCOMPLEX);
+  if (out == nullptr) return nullptr;
+  double *pr = mxGetPr(out);
+  double *pi = mxGetPi(out);
+  long long n = host_count(dims, ndims);
+  for (long long k = 0; k < n; ++k) {
+    pr[k] = src[k].re;
+    pi[k] = src[k].im;
+  }
+  return out;
+}
+
+mxArray *host_from_real(int ndims, const int *dims, const double *src) {
+  mwSize sizes[8];
+  if (ndims < 1 || ndims > 8) return nullptr;
+  for (int k = 0; k < ndims; ++k) sizes[k] = static_cast<mwSize>(dims[k]);
+  mxArray *out = mxCreateNumericArray(ndims, sizes, mxDOUBLE_CLASS, mxREAL);
+  if (out == nullptr || src == nullptr) return out;
+  double *pr = mxGetPr(out);
+  long long n = host_count(dims, ndims);
+  for (long long k = 0; k < n; ++k) pr[k] = src[k];
+  return out;
+}
+
+int *host_read_lines(const mxArray *a, int *count) {
+  *count = 0;
+  std::size_t n = mxGetNumberOfElements(a);
+  const double *pr = mxGetPr(a);
+  if (n == 0 || n > INT_MAX || pr == nullptr) return nullptr;
+  int *lines = static_cast<int *>(vtx_malloc(n * sizeof(int)));
+  if (lines == nullptr) return nullptr;
+  for (std::size_t k = 0; k < n; ++k) {
+    double v = pr[k] - 1.0;
+    // Values beyond int range or NaN would be undefined to convert: clamp
+    // them to a number every caller refuses as a line.
+    lines[k] = (v >= -2147483648.0 && v < 2147483648.0) ? static_cast<int>(v) : INT_MIN;
+  }
+  *count = static_cast<int>(n);
+  return lines;
+}
+
+double host_scalar(const mxArray *a) {
+  if (!host_is_double(a) || mxGetNumberOfElements(a) == 0) return 0.0;
+  const double *pr = mxGetPr(a);
+  return pr != nullptr ? pr[0] : 0.0;
+}
