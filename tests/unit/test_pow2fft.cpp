@@ -191,6 +191,7 @@ TEST(Cfft2dPow2Failure, ScratchAllocationFailureLeavesDataAlone) {
   EXPECT_EQ(result, -1);
   EXPECT_EQ(err, "fft2d memory allocation error\n");
   EXPECT_EQ(data, x);
+  EXPECT_EQ(ip[0], 0);  // tables untouched as well
 
   // Caller-supplied scratch needs no allocation.
   std::vector<double> scratch(8 * nrows);
