@@ -22,7 +22,7 @@ test: build
 	ctest --test-dir $(ASAN) --output-on-failure -L native
 
 demo: build
-	octave-cli --no-gui --norc --quiet demo/demo.m
+	octave-cli --no-gui --norc --quiet demo/run_demo.m
 
 bench: build
 	octave-cli --no-gui --norc --quiet bench/run_bench.m
