@@ -86,6 +86,24 @@ int *host_read_lines(const mxArray *a, int *count) {
   return lines;
 }
 
+int host_to_ndarray(const mxArray *a, NdArray *r) {
+  ndarray_init(r);
+  if (!host_is_double(a) || mxGetNumberOfDimensions(a) > kNdArrayMaxDims) return -1;
+  int dims[kNdArrayMaxDims];
+  int nd = host_dims(a, dims, kNdArrayMaxDims);
+  if (nd < 0) return -1;
+  long long count = host_count(dims, nd);
+  ComplexD *data = host_to_complex(a, count);
+  if (data == nullptr) return -1;
+  r->ndims = nd;
+  for (int k = 0; k < nd; ++k) r->dims[k] = dims[k];
+  const char *tag = mxIsComplex(a) ? kTagDblc : kTagDblr;
+  for (int k = 0; k < 5; ++k) r->type[k] = tag[k];
+  r->data = data;
+  r->header = static_cast<int>(count);
+  return 0;
+}
+
 double host_scalar(const mxArray *a) {
   if (!host_is_double(a) || mxGetNumberOfElements(a) == 0) return 0.0;
   const double *pr = mxGetPr(a);

@@ -9,6 +9,7 @@
 
 #include "complexd.h"
 #include "mex.h"
+#include "ndarray/ndarray.h"
 
 #define VTX_MEX_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -39,6 +40,13 @@ mxArray *host_from_real(int ndims, const int *dims, const double *src);
 // 1-based line numbers -> new 0-based int list of the array's elements:
 // (int)(value - 1), truncating toward zero. Null when empty or out of memory.
 int *host_read_lines(const mxArray *a, int *count);
+
+// Fills r from a double array: sizes, tag "dblc" (complex) or "dblr"
+// (real), and count ComplexD of data (16 bytes per element for "dblr" too,
+// imaginary parts 0). The header word holds the count. Result 0; -1 with r
+// zeroed when a has more than 8 dimensions, sizes beyond int32, is not a
+// full double array, or memory runs out.
+int host_to_ndarray(const mxArray *a, NdArray *r);
 
 // First element of the real plane; 0 for an empty or non-double array.
 double host_scalar(const mxArray *a);
