@@ -1,5 +1,7 @@
 // Array records and the MEX operations over them. Arrays keep their real
 // and imaginary planes apart, as MATLAB and Octave hand them to modules.
+#include "mexhost.h"
+
 #include <dlfcn.h>
 
 #include <cstdarg>
@@ -10,19 +12,17 @@
 #include <string>
 #include <vector>
 
-#include "mexhost.h"
-
 struct mxArray {
   mxClassID cls = mxUNKNOWN_CLASS;
   bool complex = false;
   bool sparse = false;
   bool phantom = false;  // reports sizes, holds no data
   std::vector<mwSize> dims;
-  std::vector<double> re, im;          // double class
-  std::vector<unsigned char> bytes;    // other numeric and logical classes
-  std::string text;                    // char class, column-major
-  std::vector<std::string> fields;     // struct class
-  std::vector<mxArray *> values;       // struct: numel * nfields; cell: numel
+  std::vector<double> re, im;        // double class
+  std::vector<unsigned char> bytes;  // other numeric and logical classes
+  std::string text;                  // char class, column-major
+  std::vector<std::string> fields;   // struct class
+  std::vector<mxArray *> values;     // struct: numel * nfields; cell: numel
 };
 
 namespace {
@@ -81,18 +81,42 @@ void *mxGetData(const mxArray *a) {
   return const_cast<unsigned char *>(a->bytes.data());
 }
 
-mwSize mxGetNumberOfDimensions(const mxArray *a) { return a->dims.size(); }
-const mwSize *mxGetDimensions(const mxArray *a) { return a->dims.data(); }
-std::size_t mxGetNumberOfElements(const mxArray *a) { return count_of(a->dims); }
-std::size_t mxGetM(const mxArray *a) { return a->dims[0]; }
-std::size_t mxGetN(const mxArray *a) { return count_of(a->dims) / (a->dims[0] ? a->dims[0] : 1); }
-mxClassID mxGetClassID(const mxArray *a) { return a->cls; }
-bool mxIsDouble(const mxArray *a) { return a->cls == mxDOUBLE_CLASS; }
-bool mxIsComplex(const mxArray *a) { return a->complex; }
-bool mxIsChar(const mxArray *a) { return a->cls == mxCHAR_CLASS; }
-bool mxIsEmpty(const mxArray *a) { return count_of(a->dims) == 0; }
-bool mxIsStruct(const mxArray *a) { return a->cls == mxSTRUCT_CLASS; }
-bool mxIsSparse(const mxArray *a) { return a->sparse; }
+mwSize mxGetNumberOfDimensions(const mxArray *a) {
+  return a->dims.size();
+}
+const mwSize *mxGetDimensions(const mxArray *a) {
+  return a->dims.data();
+}
+std::size_t mxGetNumberOfElements(const mxArray *a) {
+  return count_of(a->dims);
+}
+std::size_t mxGetM(const mxArray *a) {
+  return a->dims[0];
+}
+std::size_t mxGetN(const mxArray *a) {
+  return count_of(a->dims) / (a->dims[0] ? a->dims[0] : 1);
+}
+mxClassID mxGetClassID(const mxArray *a) {
+  return a->cls;
+}
+bool mxIsDouble(const mxArray *a) {
+  return a->cls == mxDOUBLE_CLASS;
+}
+bool mxIsComplex(const mxArray *a) {
+  return a->complex;
+}
+bool mxIsChar(const mxArray *a) {
+  return a->cls == mxCHAR_CLASS;
+}
+bool mxIsEmpty(const mxArray *a) {
+  return count_of(a->dims) == 0;
+}
+bool mxIsStruct(const mxArray *a) {
+  return a->cls == mxSTRUCT_CLASS;
+}
+bool mxIsSparse(const mxArray *a) {
+  return a->sparse;
+}
 
 int mxGetString(const mxArray *a, char *buf, mwSize buflen) {
   if (getstring_failure != 0) {
@@ -117,7 +141,9 @@ char *mxArrayToString(const mxArray *a) {
   return s;
 }
 
-int mxGetNumberOfFields(const mxArray *a) { return static_cast<int>(a->fields.size()); }
+int mxGetNumberOfFields(const mxArray *a) {
+  return static_cast<int>(a->fields.size());
+}
 
 const char *mxGetFieldNameByNumber(const mxArray *a, int field) {
   if (field < 0 || field >= static_cast<int>(a->fields.size())) return nullptr;
@@ -246,10 +272,18 @@ void mexhost_call(MexFunction fn, int nlhs, mxArray *plhs[], int nrhs, const mxA
   call_strings.clear();
 }
 
-const char *mexhost_console() { return console.c_str(); }
-int mexhost_warning_count() { return warnings; }
-const char *mexhost_last_warning() { return last_warning.c_str(); }
-void mexhost_fail_next_getstring(int status) { getstring_failure = status; }
+const char *mexhost_console() {
+  return console.c_str();
+}
+int mexhost_warning_count() {
+  return warnings;
+}
+const char *mexhost_last_warning() {
+  return last_warning.c_str();
+}
+void mexhost_fail_next_getstring(int status) {
+  getstring_failure = status;
+}
 
 mxArray *mexhost_create_sparse(mwSize m, mwSize n, mwSize nnz) {
   mxArray *a = mxCreateDoubleMatrix(nnz, 1, mxREAL);

@@ -9,7 +9,8 @@
 VTX_MEX_EXPORT void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]) {
   int dims[3];
   if (nrhs < 1 || !host_is_double(prhs[0]) || host_dims(prhs[0], dims, 3) < 0) {
-    mexPrintf("error with 1st input: Need to declare a complex M-by-N-by-L array for the input data.\n");
+    mexPrintf(
+        "error with 1st input: Need to declare a complex M-by-N-by-L array for the input data.\n");
     return;
   }
   const int M = dims[0], N = dims[1], L = dims[2];

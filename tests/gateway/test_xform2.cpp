@@ -109,16 +109,16 @@ TEST_F(Xform2, OutputShapesAndNoOutputWhenNoneAsked) {
   EXPECT_EQ(none.out[0], nullptr);
   EXPECT_EQ(none.console, "\n");
 
-  CallResult two = call_module(fn, 1, {ramp({5, 4}), in.add(mxCreateString("b")),
-                                       in.add(mxCreateDoubleScalar(7))});
+  CallResult two = call_module(
+      fn, 1, {ramp({5, 4}), in.add(mxCreateString("b")), in.add(mxCreateDoubleScalar(7))});
   ASSERT_NE(two.out[0], nullptr);
   EXPECT_EQ(mxGetM(two.out[0]), 5u);
   EXPECT_EQ(mxGetN(two.out[0]), 4u);
   release(two);
 
   mwSize d[3] = {0, 4, 2};
-  CallResult empty = call_module(
-      fn, 1, {in.add(mxCreateNumericArray(3, d, mxDOUBLE_CLASS, mxCOMPLEX))});
+  CallResult empty =
+      call_module(fn, 1, {in.add(mxCreateNumericArray(3, d, mxDOUBLE_CLASS, mxCOMPLEX))});
   ASSERT_NE(empty.out[0], nullptr);
   EXPECT_EQ(mxGetNumberOfDimensions(empty.out[0]), 3u);
   EXPECT_EQ(mxGetDimensions(empty.out[0])[1], 4u);

@@ -58,7 +58,7 @@ TEST_F(Manager, MatchesTheDirectDftOnBothBackEnds) {
   struct Case {
     int rows, cols;
     char kind;
-  } cases[] = {{1, 1, 'o'}, {4, 4, 'o'}, {16, 8, 'o'}, {2, 32, 'o'}, {64, 32, 'o'},
+  } cases[] = {{1, 1, 'o'},  {4, 4, 'o'}, {16, 8, 'o'}, {2, 32, 'o'},  {64, 32, 'o'},
                {6, 10, 'k'}, {5, 4, 'k'}, {1, 7, 'k'},  {64, 48, 'k'}, {12, 16, 'k'}};
   for (const Case &c : cases) {
     for (char dir : {'f', 'b'}) {
@@ -102,9 +102,10 @@ TEST_F(Manager, HoldsAtMost512Slots) {
   testing::internal::CaptureStderr();
   EXPECT_EQ(run_2dfft(&m, 4, 5, y.data(), 'f'), -1);
   EXPECT_EQ(alloc_2dfft(&m, 4, 5, 'f'), -1);
-  std::string want = "Error!!! No suitable fft manager objects!  Need a new manager.\n"
-                     "Error: The FFT manager ran out of available FFT slots.id: " +
-                     std::to_string(m.id) + ", needed 513, max = 512\n";
+  std::string want =
+      "Error!!! No suitable fft manager objects!  Need a new manager.\n"
+      "Error: The FFT manager ran out of available FFT slots.id: " +
+      std::to_string(m.id) + ", needed 513, max = 512\n";
   EXPECT_EQ(testing::internal::GetCapturedStderr(), want);
   EXPECT_EQ(y[7].re, x[7].re);
   // Existing slots keep working.
@@ -180,9 +181,9 @@ TEST(ManagerLife, ColumnScratchFailureLeavesTheSliceAndTheCallerGoesOn) {
 TEST(PowerOfTwo, TheRoundedLogarithmRuleWithAnExactGuard) {
   struct Case {
     int d, want;
-  } cases[] = {{1, 1},    {2, 1},    {8, 1},       {1024, 1},    {1 << 30, 1}, {6, 0},
-               {1000, 0}, {3, 0},    {0, 0},       {-4, 0},      {2097153, 0}, {8388609, 0},
-               {192, 0},  {4096, 1}, {65536, 1}};
+  } cases[] = {{1, 1},       {2, 1},       {8, 1},   {1024, 1}, {1 << 30, 1},
+               {6, 0},       {1000, 0},    {3, 0},   {0, 0},    {-4, 0},
+               {2097153, 0}, {8388609, 0}, {192, 0}, {4096, 1}, {65536, 1}};
   for (const Case &c : cases) EXPECT_EQ(fft_is_pow2(c.d), c.want) << c.d;
 }
 
@@ -191,9 +192,9 @@ TEST(Shift, QuadrantSwapOnEvenAndOddSizes) {
   for (int k = 0; k < 16; ++k) x[k] = ComplexD{double(k), -double(k)};
   std::vector<ComplexD> y = x;
   fftshift_2d(y.data(), 4, 4);
-  EXPECT_EQ(y[2 + 4 * 2].re, 0.0);   // (0,0) -> (2,2)
-  EXPECT_EQ(y[2 + 4 * 0].re, 8.0);   // (0,2) -> (2,0)
-  EXPECT_EQ(y[0].re, 10.0);          // (2,2) -> (0,0)
+  EXPECT_EQ(y[2 + 4 * 2].re, 0.0);  // (0,0) -> (2,2)
+  EXPECT_EQ(y[2 + 4 * 0].re, 8.0);  // (0,2) -> (2,0)
+  EXPECT_EQ(y[0].re, 10.0);         // (2,2) -> (0,0)
   fftshift_2d(y.data(), 4, 4);
   for (int k = 0; k < 16; ++k) EXPECT_EQ(y[k].re, x[k].re);
 

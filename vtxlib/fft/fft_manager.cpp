@@ -41,7 +41,8 @@ bool setup_pow2_slot(FftSlot *s, int rows, int cols, char dir) {
   int n = rows > cols ? rows : cols;
   s->ip = static_cast<int32_t *>(vtx_calloc(static_cast<std::size_t>(n) + 2, sizeof(int32_t)));
   s->w = static_cast<double *>(vtx_malloc(static_cast<std::size_t>(n / 2) * sizeof(double)));
-  s->rows = static_cast<ComplexD **>(vtx_malloc(static_cast<std::size_t>(cols) * sizeof(ComplexD *)));
+  s->rows =
+      static_cast<ComplexD **>(vtx_malloc(static_cast<std::size_t>(cols) * sizeof(ComplexD *)));
   if (s->ip == nullptr || s->w == nullptr || s->rows == nullptr) return false;
   s->kind = 'o';
   s->direction = dir;
@@ -104,8 +105,10 @@ int alloc_2dfft(FftManager *m, int rows, int cols, char dir) {
   for (; i < kFftSlots && m->slots[i] != nullptr; ++i)
     if (slot_matches(m->slots[i], key, 2, dir, rows, cols)) return i;
   if (i == kFftSlots) {
-    std::fprintf(stderr, "Error: The FFT manager ran out of available FFT slots.id: %d, needed %d, max = %d\n",
-                 m->id, i + 1, kFftSlots);
+    std::fprintf(
+        stderr,
+        "Error: The FFT manager ran out of available FFT slots.id: %d, needed %d, max = %d\n",
+        m->id, i + 1, kFftSlots);
     return -1;
   }
   if (rows < 1 || cols < 1) {
@@ -122,7 +125,7 @@ int alloc_2dfft(FftManager *m, int rows, int cols, char dir) {
   s->size0 = rows;
   s->size1 = cols;
   bool ok = (fft_is_pow2(rows) && fft_is_pow2(cols)) ? setup_pow2_slot(s, rows, cols, dir)
-                                                      : setup_kiss_slot(s, rows, cols, dir);
+                                                     : setup_kiss_slot(s, rows, cols, dir);
   if (!ok) {
     std::fprintf(stderr, "Error: could not allocate the plan of a %d x %d FFT.\n", rows, cols);
     release_slot(s);

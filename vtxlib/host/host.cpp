@@ -5,7 +5,9 @@
 
 #include "vtx_alloc.h"
 
-bool host_is_double(const mxArray *a) { return mxIsDouble(a) && !mxIsSparse(a); }
+bool host_is_double(const mxArray *a) {
+  return mxIsDouble(a) && !mxIsSparse(a);
+}
 
 int host_dims(const mxArray *a, int *dims, int n) {
   mwSize nd = mxGetNumberOfDimensions(a);
@@ -31,7 +33,8 @@ ComplexD *host_to_complex(const mxArray *a, long long n) {
   const double *pr = mxGetPr(a);
   const double *pi = mxGetPi(a);
   if (pr == nullptr && n > 0) return nullptr;
-  ComplexD *buf = static_cast<ComplexD *>(vtx_malloc(static_cast<std::size_t>(n) * sizeof(ComplexD)));
+  ComplexD *buf =
+      static_cast<ComplexD *>(vtx_malloc(static_cast<std::size_t>(n) * sizeof(ComplexD)));
   if (buf == nullptr) return nullptr;
   if (pi != nullptr) {
     for (long long k = 0; k < n; ++k) buf[k] = ComplexD{pr[k], pi[k]};
