@@ -1,0 +1,269 @@
+// [kspace, image, params] = grappa(sz, data, lines, ksize, dks, params_in, radius, grog):
+// GRAPPA reconstruction of undersampled multi-coil k-space, with kernels
+// calibrated from the data or given as a GrappaParams struct.
+#include <climits>
+#include <cstdlib>
+
+#include "grappa_params.h"
+#include "grappa_recon.h"
+#include "host/host.h"
+#include "vtx_alloc.h"
+
+namespace {
+
+const char kSizeMsg[] = "1st input: Need to declare a real 1-by-3 array for the output data size\n";
+const char kLinesMsg[] = "3rd input: Need to declare a real M-by-1 array for the output data size";
+const char kDataMsg[] = "2nd input: Need to declare a complex M-by-N-L array for the input data.\n";
+const char kKsizeMsg[] = "4th input: Need to declare a 3 char string for kernel size, YxX";
+const char kDksMsg[] = "5th input: Need to declare an real array for dk gaps to reconstruct";
+const char kParamsMsg[] =
+    "6th input: Input GRAPPA parameters need to be in a structure, with .dk .pattern and .coef "
+    "fields\n";
+const char kSortMsg[] = "6th input: please sort the input dk variable by increasing dks values\n";
+const char kRadiusMsg[] = "7th input: Need to declare an scalar float value for calibration radius";
+const char kGrogMsg[] = "8th input: Need to declare one of {0,1,2} for GROG setting.";
+
+struct GrappaArgs {
+  int M, N, L;
+  int nY;
+  int *lines;      // 0-based
+  ComplexD *data;  // M x nY x L
+  int ky, kx;
+  int ndk;
+  int *dks;
+  GrappaKernelSet given;  // from the 6th input
+  bool have_given;
+  float radius;
+  int grog;
+};
+
+const GrappaArgs kDefaults = {0, 0, 0, 0, nullptr, nullptr, 2, 5, 0, nullptr, {}, false, 1.0f, 0};
+
+// A full real double array whose values can be read.
+bool real_double(const mxArray *a) {
+  return host_is_double(a) && !mxIsComplex(a) && (mxIsEmpty(a) || mxGetPr(a) != nullptr);
+}
+
+// A full real double array with one column (or none at all when empty_ok).
+bool real_column(const mxArray *a, bool empty_ok) {
+  int d[2];
+  if (!real_double(a)) return false;
+  if (mxIsEmpty(a)) return empty_ok;
+  return host_dims(a, d, 2) == 2 && d[1] == 1;
+}
+
+// A size in 1 .. INT_MAX, truncated toward zero; 0 when out of range or NaN.
+int whole_size(double v) {
+  return v >= 1.0 && v < 2147483648.0 ? static_cast<int>(v) : 0;
+}
+
+bool grid_fits(const GrappaArgs *a) {
+  return static_cast<long long>(a->M) * a->N * a->L <= INT_MAX;
+}
+
+bool read_size(const mxArray *in, GrappaArgs *a) {
+  int d[2];
+  if (!real_double(in) || host_dims(in, d, 2) != 2 || d[0] != 1 || d[1] != 3) return false;
+  const double *v = mxGetPr(in);
+  a->M = whole_size(v[0]);
+  a->N = whole_size(v[1]);
+  a->L = whole_size(v[2]);
+  return a->M > 0 && a->N > 0 && a->L > 0 && grid_fits(a);
+}
+
+// Line numbers below 1 would land outside the grid; numbers above N raise N.
+bool read_lines(const mxArray *in, GrappaArgs *a) {
+  if (!real_column(in, false)) return false;
+  a->lines = host_read_lines(in, &a->nY);
+  if (a->lines == nullptr) return false;
+  for (int j = 0; j < a->nY; ++j) {
+    if (a->lines[j] < 0) return false;
+    if (a->lines[j] >= a->N) a->N = a->lines[j] + 1;
+  }
+  return grid_fits(a);
+}
+
+// Found sizes for the detail line, clamped to what %d can show.
+void found_sizes(const mxArray *in, int *d) {
+  const mwSize nd = mxGetNumberOfDimensions(in);
+  const mwSize *dims = mxGetDimensions(in);
+  for (int k = 0; k < 3; ++k) {
+    mwSize s = static_cast<mwSize>(k) < nd ? dims[k] : 1;
+    d[k] = s > static_cast<mwSize>(INT_MAX) ? INT_MAX : static_cast<int>(s);
+  }
+}
+
+bool read_data(const mxArray *in, GrappaArgs *a) {
+  int d[3];
+  long long n = static_cast<long long>(a->M) * a->nY * a->L;
+  if (!host_is_double(in) || !mxIsComplex(in) || host_dims(in, d, 3) < 0 || d[0] != a->M ||
+      d[1] != a->nY || d[2] != a->L || static_cast<long long>(mxGetNumberOfElements(in)) != n) {
+    found_sizes(in, d);
+    mexPrintf("%s", kDataMsg);
+    mexPrintf("\t (in:[ %d %d %d ]) != (expected:[ %d %d %d ]) \n", d[0], d[1], d[2], a->M, a->nY,
+              a->L);
+    return false;
+  }
+  a->data = host_to_complex(in, n);
+  if (a->data == nullptr) {
+    mexPrintf("2nd input: not enough memory for a %d-by-%d-by-%d array.\n", a->M, a->nY, a->L);
+    return false;
+  }
+  return true;
+}
+
+// "YxX"; a text that does not parse keeps the defaults, one that parses to a
+// kernel the grid cannot hold is refused.
+bool read_ksize(const mxArray *in, GrappaArgs *a) {
+  if (!mxIsChar(in)) return false;
+  const char *text = mxArrayToString(in);
+  if (text == nullptr) return true;
+  char *end = nullptr;
+  long ky = std::strtol(text, &end, 10);
+  if (end == text || *end != 'x') return true;
+  const char *rest = end + 1;
+  long kx = std::strtol(rest, &end, 10);
+  if (end == rest) return true;
+  if (ky < 1 || ky > a->N || kx < 1 || kx > a->M) return false;
+  a->ky = static_cast<int>(ky);
+  a->kx = static_cast<int>(kx);
+  return true;
+}
+
+bool read_dks(const mxArray *in, GrappaArgs *a) {
+  if (!real_column(in, true)) return false;
+  if (mxIsEmpty(in)) return true;
+  const std::size_t n = mxGetNumberOfElements(in);
+  const double *v = mxGetPr(in);
+  a->dks = static_cast<int *>(vtx_malloc(n * sizeof(int)));
+  if (a->dks == nullptr) {
+    mexPrintf("5th input: not enough memory for %d dk values.\n", static_cast<int>(n));
+    return false;
+  }
+  a->ndk = static_cast<int>(n);
+  for (std::size_t k = 0; k < n; ++k) {
+    // A gap below 1 or beyond the grid names no pattern.
+    a->dks[k] = whole_size(v[k]);
+    if (a->dks[k] < 1 || a->dks[k] > a->N) return false;
+  }
+  return true;
+}
+
+bool read_params(const mxArray *in, GrappaArgs *a) {
+  if (mxIsEmpty(in)) return true;
+  int status = mxIsStruct(in) ? grappa_params_read(in, a->M, a->L, &a->given) : kParamsMalformed;
+  if (status == kParamsOk) {
+    a->have_given = true;
+    return true;
+  }
+  if (status == kParamsUnsorted)
+    mexPrintf("%s", kSortMsg);
+  else if (status == kParamsNoMemory)
+    mexPrintf("6th input: not enough memory for the GRAPPA parameters.\n");
+  else
+    mexPrintf("%s", kParamsMsg);
+  return false;
+}
+
+bool read_radius(const mxArray *in, GrappaArgs *a) {
+  if (!real_column(in, true)) return false;
+  if (mxIsEmpty(in)) return true;
+  double r = mxGetPr(in)[0];
+  // Beyond float range the radius only has to stay outside (0, 1].
+  if (r > 2.0) r = 2.0;
+  if (r < -1.0) r = -1.0;
+  a->radius = static_cast<float>(r);
+  return true;
+}
+
+bool read_grog(const mxArray *in, GrappaArgs *a) {
+  if (!real_double(in)) return false;
+  if (mxIsEmpty(in)) return true;
+  double g = mxGetPr(in)[0];
+  if (!(g > -1.0 && g < 3.0)) return false;
+  a->grog = static_cast<int>(g);
+  return true;
+}
+
+// Refusals that print one line; the 2nd and 6th inputs print their own.
+bool check(bool ok, const char *msg) {
+  if (!ok) mexPrintf("%s", msg);
+  return ok;
+}
+
+bool read_inputs(int nrhs, const mxArray *prhs[], GrappaArgs *a) {
+  if (!check(read_size(prhs[0], a), kSizeMsg)) return false;
+  if (!check(read_lines(prhs[2], a), kLinesMsg)) return false;
+  if (!read_data(prhs[1], a)) return false;
+  bool ksize_ok = nrhs < 4 || read_ksize(prhs[3], a);
+  if (!check(ksize_ok && grappa_kernel_fits(a->M, a->L, a->ky, a->kx), kKsizeMsg)) return false;
+  if (nrhs >= 5 && !check(read_dks(prhs[4], a), kDksMsg)) return false;
+  if (nrhs >= 6 && !read_params(prhs[5], a)) return false;
+  if (nrhs >= 7 && !check(read_radius(prhs[6], a), kRadiusMsg)) return false;
+  if (nrhs >= 8 && !check(read_grog(prhs[7], a), kGrogMsg)) return false;
+  return true;
+}
+
+// The kernel set to calibrate, or the given one; takes over what it uses.
+GrappaKernelSet kernel_set(GrappaArgs *a) {
+  if (a->have_given) {
+    GrappaKernelSet given = a->given;
+    a->given = GrappaKernelSet{};
+    return given;
+  }
+  GrappaKernelSet set = {};
+  set.ndk = a->ndk;
+  set.dks = a->dks;
+  set.ky = a->ky;
+  set.kx = a->kx;
+  set.grog = static_cast<int16_t>(a->grog);
+  a->dks = nullptr;
+  a->ndk = 0;
+  return set;
+}
+
+void release(GrappaArgs *a) {
+  vtx_free(a->lines);
+  vtx_free(a->data);
+  vtx_free(a->dks);
+  grappa_release_kernels(&a->given);
+}
+
+}  // namespace
+
+VTX_MEX_EXPORT void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]) {
+  if (nrhs < 3) {
+    mexPrintf("At least 3 input arguments are required.");
+    return;
+  }
+  if (nlhs > 3) {
+    mexPrintf("Too many output arguments.");
+    return;
+  }
+  GrappaArgs args = kDefaults;
+  if (!read_inputs(nrhs, prhs, &args)) {
+    release(&args);
+    return;
+  }
+
+  GrappaKernelSet kernels = kernel_set(&args);
+  GrappaJob job = {{args.M, args.nY, args.L, args.N},
+                   args.lines,
+                   args.data,
+                   &kernels,
+                   args.have_given,
+                   args.radius};
+  GrappaResult result = {};
+  if (grappa_recon(&job, nlhs >= 2, &result) != 0) {
+    mexPrintf("grappa: not enough memory for a %d-by-%d-by-%d reconstruction.\n", args.M, args.N,
+              args.L);
+  } else {
+    int dims[3] = {args.M, args.N, args.L};
+    if (nlhs >= 1) plhs[0] = host_from_complex(3, dims, result.kspace);
+    if (nlhs >= 2) plhs[1] = host_from_complex(2, dims, result.image);
+    if (nlhs >= 3) plhs[2] = grappa_params_write(&kernels, args.L);
+  }
+  grappa_result_release(&result);
+  grappa_release_kernels(&kernels);
+  release(&args);
+}
