@@ -57,6 +57,7 @@ int grappa_find_all_acs_lines(GrappaPattern **patterns, int ndk, const int *dks,
     std::fprintf(stderr, " could not alloc offsets array\n");
     return -1;
   }
+  int rc = 0;
   for (int i = 0; i < ndk; ++i) {
     GrappaPattern *table = patterns[i];
     if (table == nullptr) continue;
@@ -64,11 +65,11 @@ int grappa_find_all_acs_lines(GrappaPattern **patterns, int ndk, const int *dks,
     for (int j = 0; j < n; ++j) {
       if (table[j].pattern == nullptr) continue;
       grappa_parse_pattern(table[j].pattern, offsets, ky);
-      grappa_find_acs_lines(&table[j].nacs, &table[j].acs, flags, N, ky, offsets);
+      if (grappa_find_acs_lines(&table[j].nacs, &table[j].acs, flags, N, ky, offsets) != 0) rc = -1;
     }
   }
   vtx_free(offsets);
-  return 0;
+  return rc;
 }
 
 void grappa_release_kernels(GrappaKernelSet *set) {

@@ -75,8 +75,9 @@ int *grappa_line_flags(const int *lines, int nY, int N);
 // list cannot be allocated (nacs, acs and flags unchanged).
 int grappa_find_acs_lines(int *nacs, int **acs, int *flags, int N, int ky, const int *offsets);
 
-// grappa_find_acs_lines for every slot of every dk. Returns 0, or -1 after a
-// message when its offsets scratch cannot be allocated.
+// grappa_find_acs_lines for every slot of every dk (null tables and strings
+// skipped). Returns 0, or -1 when its scratch or any list failed (messages on
+// stderr; the other patterns are still processed).
 int grappa_find_all_acs_lines(GrappaPattern **patterns, int ndk, const int *dks, int ky, int N,
                               int *flags, int grog);
 
