@@ -66,17 +66,23 @@ TEST(CoilsensBlock, UndersamplingTestCountsGrowingGaps) {
 }
 
 TEST(CoilsensWindow, SeparableGaussianWithASinglePrecisionReadoutFactor) {
-  const int a = 30, M = 128;
+  const int a = 30, M = 100;
   std::vector<double> w(a * M);
   coilsens_gauss_window(w.data(), a, M);
-  // (a-1)/2 = 14 is the line centre; the readout centre lies between 63 and 64.
-  EXPECT_EQ(w[14 + a * 63], std::exp(-(0.078125 * 0.078125) / 2.0));
+  auto readout = [](int j) {
+    const float e = ((static_cast<float>(j) - 99.0f * 0.5f) * 10.0f) / (100.0f * 0.5f);
+    return std::exp(-(double(e) * e) / 2.0);
+  };
+  // (a-1)/2 = 14 is the line centre: its line factor is 1.
+  int differs = 0;
+  for (int j = 0; j < M; ++j) {
+    EXPECT_EQ(w[14 + a * j], readout(j)) << j;
+    const double e = ((j - 99 * 0.5) * 10) / (100 * 0.5);
+    differs += w[14 + a * j] != std::exp(-(e * e) / 2.0);
+  }
+  EXPECT_GT(differs, 0);  // the double-precision factor is not the same
   const double b0 = -14 * 2.5 / 15;
-  const float e0 = (0.0f - 63.5f) * 10.0f / 64.0f;
-  EXPECT_EQ(w[0], std::exp(-(b0 * b0) / 2.0) * std::exp(-(double(e0) * e0) / 2.0));
-  // j = 5: the single-precision factor differs from the double one.
-  const float e5 = (5.0f - 63.5f) * 10.0f / 64.0f;
-  EXPECT_EQ(w[14 + a * 5], std::exp(-(double(e5) * e5) / 2.0));
+  EXPECT_EQ(w[0], std::exp(-(b0 * b0) / 2.0) * readout(0));
   // Mirror images about both centres are exact.
   for (int j = 0; j < M; ++j)
     for (int t = 0; t <= 14; ++t) {
