@@ -7,28 +7,6 @@
 
 #include "vtx_alloc.h"
 
-ComplexD cmplx_mult(ComplexD a, ComplexD b) {
-  ComplexD r;
-  r.re = a.re * b.re - a.im * b.im;
-  r.im = a.im * b.re + a.re * b.im;
-  return r;
-}
-
-ComplexD cmplx_div(ComplexD a, ComplexD b) {
-  const double d = b.re * b.re + b.im * b.im;
-  ComplexD r;
-  r.re = (a.re * b.re + a.im * b.im) / d;
-  r.im = (a.im * b.re - a.re * b.im) / d;
-  return r;
-}
-
-ComplexD cmplx_add(ComplexD a, ComplexD b) {
-  ComplexD r;
-  r.re = a.re + b.re;
-  r.im = a.im + b.im;
-  return r;
-}
-
 namespace {
 
 inline ComplexD axpby_one(ComplexD a, ComplexD y, ComplexD b, ComplexD x) {

@@ -7,10 +7,29 @@
 
 #include "complexd.h"
 
-ComplexD cmplx_mult(ComplexD a, ComplexD b);
+// The scalar operations are inline: they sit in the innermost loops.
+inline ComplexD cmplx_mult(ComplexD a, ComplexD b) {
+  ComplexD r;
+  r.re = a.re * b.re - a.im * b.im;
+  r.im = a.im * b.re + a.re * b.im;
+  return r;
+}
+
 // No guard: a zero divisor gives the IEEE infinities or NaNs of the division.
-ComplexD cmplx_div(ComplexD a, ComplexD b);
-ComplexD cmplx_add(ComplexD a, ComplexD b);
+inline ComplexD cmplx_div(ComplexD a, ComplexD b) {
+  const double d = b.re * b.re + b.im * b.im;
+  ComplexD r;
+  r.re = (a.re * b.re + a.im * b.im) / d;
+  r.im = (a.im * b.re - a.re * b.im) / d;
+  return r;
+}
+
+inline ComplexD cmplx_add(ComplexD a, ComplexD b) {
+  ComplexD r;
+  r.re = a.re + b.re;
+  r.im = a.im + b.im;
+  return r;
+}
 
 // y[i] <- alpha * y[i] + beta * x[i], i = 0 .. n-1, in place.
 void cmplx_axpby(const ComplexD *alpha, ComplexD *y, const ComplexD *beta, const ComplexD *x,
