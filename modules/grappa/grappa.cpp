@@ -40,6 +40,14 @@ struct GrappaArgs {
 const GrappaArgs kDefaults = {0, 0, 0, 0, nullptr, nullptr, 2, 5, 0, nullptr, {}, false, 1.0f, 0};
 
 // A full real double array whose values can be read.
+// What a reader found: refused inputs get the table's message, failures a
+// reader reported itself (memory, the 2nd and 6th inputs' own texts) none.
+enum Check { kOk, kRefused, kReported };
+
+Check verdict(bool ok) {
+  return ok ? kOk : kRefused;
+}
+
 bool real_double(const mxArray *a) {
   return host_is_double(a) && !mxIsComplex(a) && (mxIsEmpty(a) || mxGetPr(a) != nullptr);
 }
@@ -61,26 +69,30 @@ bool grid_fits(const GrappaArgs *a) {
   return static_cast<long long>(a->M) * a->N * a->L <= INT_MAX;
 }
 
-bool read_size(const mxArray *in, GrappaArgs *a) {
+Check read_size(const mxArray *in, GrappaArgs *a) {
   int d[2];
-  if (!real_double(in) || host_dims(in, d, 2) != 2 || d[0] != 1 || d[1] != 3) return false;
+  if (!real_double(in) || host_dims(in, d, 2) != 2 || d[0] != 1 || d[1] != 3) return kRefused;
   const double *v = mxGetPr(in);
   a->M = whole_size(v[0]);
   a->N = whole_size(v[1]);
   a->L = whole_size(v[2]);
-  return a->M > 0 && a->N > 0 && a->L > 0 && grid_fits(a);
+  return verdict(a->M > 0 && a->N > 0 && a->L > 0 && grid_fits(a));
 }
 
 // Line numbers below 1 would land outside the grid; numbers above N raise N.
-bool read_lines(const mxArray *in, GrappaArgs *a) {
-  if (!real_column(in, false)) return false;
+Check read_lines(const mxArray *in, GrappaArgs *a) {
+  if (!real_column(in, false)) return kRefused;
   a->lines = host_read_lines(in, &a->nY);
-  if (a->lines == nullptr) return false;
+  if (a->lines == nullptr) {
+    mexPrintf("3rd input: not enough memory for %d line numbers.\n",
+              static_cast<int>(mxGetNumberOfElements(in)));
+    return kReported;
+  }
   for (int j = 0; j < a->nY; ++j) {
-    if (a->lines[j] < 0) return false;
+    if (a->lines[j] < 0) return kRefused;
     if (a->lines[j] >= a->N) a->N = a->lines[j] + 1;
   }
-  return grid_fits(a);
+  return verdict(grid_fits(a));
 }
 
 // Found sizes for the detail line, clamped to what %d can show.
@@ -93,7 +105,7 @@ void found_sizes(const mxArray *in, int *d) {
   }
 }
 
-bool read_data(const mxArray *in, GrappaArgs *a) {
+Check read_data(const mxArray *in, GrappaArgs *a) {
   int d[3];
   long long n = static_cast<long long>(a->M) * a->nY * a->L;
   if (!host_is_double(in) || !mxIsComplex(in) || host_dims(in, d, 3) < 0 || d[0] != a->M ||
@@ -102,59 +114,59 @@ bool read_data(const mxArray *in, GrappaArgs *a) {
     mexPrintf("%s", kDataMsg);
     mexPrintf("\t (in:[ %d %d %d ]) != (expected:[ %d %d %d ]) \n", d[0], d[1], d[2], a->M, a->nY,
               a->L);
-    return false;
+    return kReported;
   }
   a->data = host_to_complex(in, n);
   if (a->data == nullptr) {
     mexPrintf("2nd input: not enough memory for a %d-by-%d-by-%d array.\n", a->M, a->nY, a->L);
-    return false;
+    return kReported;
   }
-  return true;
+  return kOk;
 }
 
 // "YxX"; a text that does not parse keeps the defaults, one that parses to a
 // kernel the grid cannot hold is refused.
-bool read_ksize(const mxArray *in, GrappaArgs *a) {
-  if (!mxIsChar(in)) return false;
+Check read_ksize(const mxArray *in, GrappaArgs *a) {
+  if (!mxIsChar(in)) return kRefused;
   const char *text = mxArrayToString(in);
-  if (text == nullptr) return true;
+  if (text == nullptr) return kOk;
   char *end = nullptr;
   long ky = std::strtol(text, &end, 10);
-  if (end == text || *end != 'x') return true;
+  if (end == text || *end != 'x') return kOk;
   const char *rest = end + 1;
   long kx = std::strtol(rest, &end, 10);
-  if (end == rest) return true;
-  if (ky < 1 || ky > a->N || kx < 1 || kx > a->M) return false;
+  if (end == rest) return kOk;
+  if (ky < 1 || ky > a->N || kx < 1 || kx > a->M) return kRefused;
   a->ky = static_cast<int>(ky);
   a->kx = static_cast<int>(kx);
-  return true;
+  return kOk;
 }
 
-bool read_dks(const mxArray *in, GrappaArgs *a) {
-  if (!real_column(in, true)) return false;
-  if (mxIsEmpty(in)) return true;
+Check read_dks(const mxArray *in, GrappaArgs *a) {
+  if (!real_column(in, true)) return kRefused;
+  if (mxIsEmpty(in)) return kOk;
   const std::size_t n = mxGetNumberOfElements(in);
   const double *v = mxGetPr(in);
   a->dks = static_cast<int *>(vtx_malloc(n * sizeof(int)));
   if (a->dks == nullptr) {
     mexPrintf("5th input: not enough memory for %d dk values.\n", static_cast<int>(n));
-    return false;
+    return kReported;
   }
   a->ndk = static_cast<int>(n);
   for (std::size_t k = 0; k < n; ++k) {
     // A gap below 1 or beyond the grid names no pattern.
     a->dks[k] = whole_size(v[k]);
-    if (a->dks[k] < 1 || a->dks[k] > a->N) return false;
+    if (a->dks[k] < 1 || a->dks[k] > a->N) return kRefused;
   }
-  return true;
+  return kOk;
 }
 
-bool read_params(const mxArray *in, GrappaArgs *a) {
-  if (mxIsEmpty(in)) return true;
+Check read_params(const mxArray *in, GrappaArgs *a) {
+  if (mxIsEmpty(in)) return kOk;
   int status = mxIsStruct(in) ? grappa_params_read(in, a->M, a->L, &a->given) : kParamsMalformed;
   if (status == kParamsOk) {
     a->have_given = true;
-    return true;
+    return kOk;
   }
   if (status == kParamsUnsorted)
     mexPrintf("%s", kSortMsg);
@@ -162,45 +174,47 @@ bool read_params(const mxArray *in, GrappaArgs *a) {
     mexPrintf("6th input: not enough memory for the GRAPPA parameters.\n");
   else
     mexPrintf("%s", kParamsMsg);
-  return false;
+  return kReported;
 }
 
-bool read_radius(const mxArray *in, GrappaArgs *a) {
-  if (!real_column(in, true)) return false;
-  if (mxIsEmpty(in)) return true;
+Check read_radius(const mxArray *in, GrappaArgs *a) {
+  if (!real_column(in, true)) return kRefused;
+  if (mxIsEmpty(in)) return kOk;
   double r = mxGetPr(in)[0];
   // Beyond float range the radius only has to stay outside (0, 1].
   if (r > 2.0) r = 2.0;
   if (r < -1.0) r = -1.0;
   a->radius = static_cast<float>(r);
-  return true;
+  return kOk;
 }
 
-bool read_grog(const mxArray *in, GrappaArgs *a) {
-  if (!real_double(in)) return false;
-  if (mxIsEmpty(in)) return true;
+Check read_grog(const mxArray *in, GrappaArgs *a) {
+  if (!real_double(in)) return kRefused;
+  if (mxIsEmpty(in)) return kOk;
   double g = mxGetPr(in)[0];
-  if (!(g > -1.0 && g < 3.0)) return false;
+  if (!(g > -1.0 && g < 3.0)) return kRefused;
   a->grog = static_cast<int>(g);
-  return true;
+  return kOk;
 }
 
-// Refusals that print one line; the 2nd and 6th inputs print their own.
-bool check(bool ok, const char *msg) {
-  if (!ok) mexPrintf("%s", msg);
-  return ok;
+// Prints the table's message for a refused input.
+bool passed(Check c, const char *msg) {
+  if (c == kRefused) mexPrintf("%s", msg);
+  return c == kOk;
 }
 
+// The inputs in the order 1, 3, 2, 4, 5, 6, 7, 8; later ones only when given.
 bool read_inputs(int nrhs, const mxArray *prhs[], GrappaArgs *a) {
-  if (!check(read_size(prhs[0], a), kSizeMsg)) return false;
-  if (!check(read_lines(prhs[2], a), kLinesMsg)) return false;
-  if (!read_data(prhs[1], a)) return false;
-  bool ksize_ok = nrhs < 4 || read_ksize(prhs[3], a);
-  if (!check(ksize_ok && grappa_kernel_fits(a->M, a->L, a->ky, a->kx), kKsizeMsg)) return false;
-  if (nrhs >= 5 && !check(read_dks(prhs[4], a), kDksMsg)) return false;
-  if (nrhs >= 6 && !read_params(prhs[5], a)) return false;
-  if (nrhs >= 7 && !check(read_radius(prhs[6], a), kRadiusMsg)) return false;
-  if (nrhs >= 8 && !check(read_grog(prhs[7], a), kGrogMsg)) return false;
+  if (!passed(read_size(prhs[0], a), kSizeMsg)) return false;
+  if (!passed(read_lines(prhs[2], a), kLinesMsg)) return false;
+  if (!passed(read_data(prhs[1], a), kDataMsg)) return false;
+  Check ksize = nrhs >= 4 ? read_ksize(prhs[3], a) : kOk;
+  if (ksize == kOk) ksize = verdict(grappa_kernel_fits(a->M, a->L, a->ky, a->kx));
+  if (!passed(ksize, kKsizeMsg)) return false;
+  if (nrhs >= 5 && !passed(read_dks(prhs[4], a), kDksMsg)) return false;
+  if (nrhs >= 6 && !passed(read_params(prhs[5], a), kParamsMsg)) return false;
+  if (nrhs >= 7 && !passed(read_radius(prhs[6], a), kRadiusMsg)) return false;
+  if (nrhs >= 8 && !passed(read_grog(prhs[7], a), kGrogMsg)) return false;
   return true;
 }
 
