@@ -39,7 +39,6 @@ struct GrappaArgs {
 
 const GrappaArgs kDefaults = {0, 0, 0, 0, nullptr, nullptr, 2, 5, 0, nullptr, {}, false, 1.0f, 0};
 
-// A full real double array whose values can be read.
 // What a reader found: refused inputs get the table's message, failures a
 // reader reported itself (memory, the 2nd and 6th inputs' own texts) none.
 enum Check { kOk, kRefused, kReported };
@@ -48,6 +47,7 @@ Check verdict(bool ok) {
   return ok ? kOk : kRefused;
 }
 
+// A full real double array whose values can be read.
 bool real_double(const mxArray *a) {
   return host_is_double(a) && !mxIsComplex(a) && (mxIsEmpty(a) || mxGetPr(a) != nullptr);
 }
