@@ -15,7 +15,7 @@
 // recalibrated over the same geometry, ky, kx and grog. radius in (0, 1] sets
 // the fraction of the readout used as fit rows, else a quarter. Returns 0, or
 // -1 when something could not be allocated (messages on stderr; every pattern
-// that could be fitted is).
+// that could be fitted is) or when ndk >= 1 comes without a dk list.
 int grappa_calibrate(const ComplexD *kspace, const int *lines, const KspaceGeometry *geom,
                      GrappaKernelSet *set, float radius);
 
