@@ -1,5 +1,4 @@
-// The coilsens module's algorithm, below its gateway. The module's sources are
-// not part of vtxlib, so this file compiles them in itself.
+// The coilsens module's algorithm, below its gateway.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -10,10 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "../../modules/coilsens/coilsens_complete.cpp"
-#include "../../modules/coilsens/coilsens_estimate.cpp"
-#include "../../modules/coilsens/coilsens_mask.cpp"
-#include "../../modules/coilsens/coilsens_window.cpp"
+#include "coilsens/coilsens_complete.h"
+#include "coilsens/coilsens_estimate.h"
 #include "vtx_alloc.h"
 
 namespace {
