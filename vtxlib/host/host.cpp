@@ -44,12 +44,21 @@ ComplexD *host_to_complex(const mxArray *a, long long n) {
   return buf;
 }
 
-mxArray *host_from_complex(int ndims, const int *dims, const ComplexD *src) {
+namespace {
+
+// A zero-filled double output of 1 ... 8 dimensions, or null.
+mxArray *create_double(int ndims, const int *dims, mxComplexity complexity) {
   mwSize sizes[8];
   if (ndims < 1 || ndims > 8) return nullptr;
   for (int k = 0; k < ndims; ++k) sizes[k] = static_cast<mwSize>(dims[k]);
-  mxArray *out = mxCreateNumericArray(ndims, sizes, mxDOUBLE_CLASS, mxCOMPLEX);
-  if (out == nullptr) return nullptr;
+  return mxCreateNumericArray(ndims, sizes, mxDOUBLE_CLASS, complexity);
+}
+
+}  // namespace
+
+mxArray *host_from_complex(int ndims, const int *dims, const ComplexD *src) {
+  mxArray *out = create_double(ndims, dims, mxCOMPLEX);
+  if (out == nullptr || src == nullptr) return out;
   double *pr = mxGetPr(out);
   double *pi = mxGetPi(out);
   long long n = host_count(dims, ndims);
@@ -61,10 +70,7 @@ mxArray *host_from_complex(int ndims, const int *dims, const ComplexD *src) {
 }
 
 mxArray *host_from_real(int ndims, const int *dims, const double *src) {
-  mwSize sizes[8];
-  if (ndims < 1 || ndims > 8) return nullptr;
-  for (int k = 0; k < ndims; ++k) sizes[k] = static_cast<mwSize>(dims[k]);
-  mxArray *out = mxCreateNumericArray(ndims, sizes, mxDOUBLE_CLASS, mxREAL);
+  mxArray *out = create_double(ndims, dims, mxREAL);
   if (out == nullptr || src == nullptr) return out;
   double *pr = mxGetPr(out);
   long long n = host_count(dims, ndims);

@@ -30,7 +30,8 @@ long long host_count(const int *dims, int n);
 ComplexD *host_to_complex(const mxArray *a, long long n);
 
 // Creates a complex double output of the given sizes and copies the
-// interleaved buffer into its planes. Null when the host cannot create it.
+// interleaved buffer into its planes (zero when src is null). Null when the
+// host cannot create it.
 mxArray *host_from_complex(int ndims, const int *dims, const ComplexD *src);
 
 // Real double output of the given sizes filled from src (or zero when src
