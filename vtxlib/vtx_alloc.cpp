@@ -29,6 +29,10 @@ void *vtx_calloc(std::size_t count, std::size_t size) {
   return std::calloc(count, size);
 }
 
-void vtx_free(void *p) { std::free(p); }
+void vtx_free(void *p) {
+  std::free(p);
+}
 
-void vtx_alloc_fail_after(int n) { fail_countdown = n; }
+void vtx_alloc_fail_after(int n) {
+  fail_countdown = n;
+}
