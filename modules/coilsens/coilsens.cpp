@@ -16,18 +16,6 @@ const char kThirdInput[] =
     "error with 3rd input: Need to declare a 1-by-3 array for the final size of the coil "
     "sensitivity data.\n";
 
-// Sizes of a as int32, those that do not fit shown as -1; sizes beyond its
-// dimensions count as 1. Returns the number of dimensions.
-int read_sizes(const mxArray *a, int *dims, int n) {
-  const mwSize nd = mxGetNumberOfDimensions(a);
-  const mwSize *d = mxGetDimensions(a);
-  for (int k = 0; k < n; ++k) {
-    mwSize v = static_cast<mwSize>(k) < nd ? d[k] : 1;
-    dims[k] = v > static_cast<mwSize>(INT_MAX) ? -1 : static_cast<int>(v);
-  }
-  return nd > static_cast<mwSize>(INT_MAX) ? -1 : static_cast<int>(nd);
-}
-
 // 1-based line numbers -> 0-based: truncated toward zero, then minus 1.
 // Values no int can hold become INT_MIN, which no range accepts.
 int *read_lines(const mxArray *a, int nY) {
@@ -72,7 +60,7 @@ VTX_MEX_EXPORT void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArr
 
   // 2nd input: the acquired lines, one column.
   int ydims[2];
-  if (!host_is_double(prhs[1]) || mxIsComplex(prhs[1]) || read_sizes(prhs[1], ydims, 2) != 2 ||
+  if (!host_is_double(prhs[1]) || mxIsComplex(prhs[1]) || host_shown_dims(prhs[1], ydims, 2) != 2 ||
       ydims[1] != 1 || ydims[0] < 1) {
     mexPrintf("%s", kSecondInput);
     return;
@@ -90,7 +78,7 @@ VTX_MEX_EXPORT void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArr
   // 3rd input: N = sz(1).
   int sdims[2];
   const double n_value = std::trunc(host_scalar(prhs[2]));
-  if (!host_is_double(prhs[2]) || read_sizes(prhs[2], sdims, 2) != 2 || mxIsEmpty(prhs[2]) ||
+  if (!host_is_double(prhs[2]) || host_shown_dims(prhs[2], sdims, 2) != 2 || mxIsEmpty(prhs[2]) ||
       !(n_value >= 1.0 && n_value <= 2147483647.0)) {
     mexPrintf("%s", kThirdInput);
     vtx_free(lines);
@@ -105,10 +93,10 @@ VTX_MEX_EXPORT void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArr
 
   // 1st input: the k-space, nY x M x L.
   int kdims[3];
-  const int knd = host_is_double(prhs[0]) ? read_sizes(prhs[0], kdims, 3) : -1;
+  const int knd = host_is_double(prhs[0]) ? host_shown_dims(prhs[0], kdims, 3) : -1;
   if (knd != 3 || kdims[0] != nY || kdims[1] < 1 || kdims[2] < 1 ||
       host_dims(prhs[0], kdims, 3) != 3) {
-    if (knd < 0) read_sizes(prhs[0], kdims, 3);
+    if (knd < 0) host_shown_dims(prhs[0], kdims, 3);
     mexPrintf(
         "error with 1st input: Need to declare a complex M-by-N-by-L array for the input data.\n");
     mexPrintf("\t (in:[ %d %d %d ]) != (expected:[ %d ?? ?? ]) \n", kdims[0], kdims[1], kdims[2],
@@ -136,7 +124,7 @@ VTX_MEX_EXPORT void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArr
   int mask = 0;
   if (nrhs > 3) {
     int mdims[2];
-    if (!host_is_double(prhs[3]) || read_sizes(prhs[3], mdims, 2) != 2) {
+    if (!host_is_double(prhs[3]) || host_shown_dims(prhs[3], mdims, 2) != 2) {
       mexPrintf(
           "error with 4th input: Need to declare a 1-by-1 array to flag masking on (1) or off "
           "(0).\n");

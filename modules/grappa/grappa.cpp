@@ -95,22 +95,12 @@ Check read_lines(const mxArray *in, GrappaArgs *a) {
   return verdict(grid_fits(a));
 }
 
-// Found sizes for the detail line, clamped to what %d can show.
-void found_sizes(const mxArray *in, int *d) {
-  const mwSize nd = mxGetNumberOfDimensions(in);
-  const mwSize *dims = mxGetDimensions(in);
-  for (int k = 0; k < 3; ++k) {
-    mwSize s = static_cast<mwSize>(k) < nd ? dims[k] : 1;
-    d[k] = s > static_cast<mwSize>(INT_MAX) ? INT_MAX : static_cast<int>(s);
-  }
-}
-
 Check read_data(const mxArray *in, GrappaArgs *a) {
   int d[3];
   long long n = static_cast<long long>(a->M) * a->nY * a->L;
   if (!host_is_double(in) || !mxIsComplex(in) || host_dims(in, d, 3) < 0 || d[0] != a->M ||
       d[1] != a->nY || d[2] != a->L || static_cast<long long>(mxGetNumberOfElements(in)) != n) {
-    found_sizes(in, d);
+    host_shown_dims(in, d, 3);
     mexPrintf("%s", kDataMsg);
     mexPrintf("\t (in:[ %d %d %d ]) != (expected:[ %d %d %d ]) \n", d[0], d[1], d[2], a->M, a->nY,
               a->L);

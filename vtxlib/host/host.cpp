@@ -22,6 +22,16 @@ int host_dims(const mxArray *a, int *dims, int n) {
   return nd > INT_MAX ? -1 : static_cast<int>(nd);
 }
 
+int host_shown_dims(const mxArray *a, int *dims, int n) {
+  const mwSize nd = mxGetNumberOfDimensions(a);
+  const mwSize *d = mxGetDimensions(a);
+  for (int k = 0; k < n; ++k) {
+    mwSize v = static_cast<mwSize>(k) < nd ? d[k] : 1;
+    dims[k] = v > static_cast<mwSize>(INT_MAX) ? -1 : static_cast<int>(v);
+  }
+  return nd > static_cast<mwSize>(INT_MAX) ? -1 : static_cast<int>(nd);
+}
+
 long long host_count(const int *dims, int n) {
   long long count = 1;
   for (int k = 0; k < n; ++k) count *= dims[k];

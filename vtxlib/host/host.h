@@ -21,6 +21,11 @@ bool host_is_double(const mxArray *a);
 // dimensions, or -1 when a size or the element count does not fit int32.
 int host_dims(const mxArray *a, int *dims, int n);
 
+// The first n sizes of a as found, for shape checks and the size lines of
+// messages: sizes beyond the array's dimensions count as 1, a size that does
+// not fit int32 reads -1. Returns the number of dimensions.
+int host_shown_dims(const mxArray *a, int *dims, int n);
+
 // Element count of the first n sizes, 64-bit.
 long long host_count(const int *dims, int n);
 
