@@ -34,13 +34,16 @@ struct mxArray {
 
 namespace {
 
-std::string console;
-int warnings = 0;
-std::string last_warning;
-int getstring_failure = 0;
-std::vector<char *> call_strings;
-std::vector<void *> call_blocks;  // mxMalloc'd during a call, not yet taken over
-bool in_call = false;
+// The record of a call belongs to the thread that makes it: a driver may
+// run calls into different modules in parallel threads.
+thread_local std::string console;
+thread_local int warnings = 0;
+thread_local std::string last_warning;
+thread_local int getstring_failure = 0;
+thread_local std::vector<char *> call_strings;
+thread_local std::vector<void *> call_blocks;  // mxMalloc'd during a call, not yet taken over
+thread_local bool in_call = false;
+MexhostTextHook text_hook = nullptr;
 
 std::size_t count_of(const std::vector<mwSize> &dims) {
   std::size_t n = 1;
@@ -386,6 +389,7 @@ int mexPrintf(const char *fmt, ...) {
   if (n < 0) return n;
   if (static_cast<std::size_t>(n) < sizeof small) {
     console.append(small, n);
+    if (text_hook != nullptr) text_hook(MEXHOST_TEXT_CONSOLE, small, n);
     return n;
   }
   std::vector<char> big(n + 1);
@@ -393,12 +397,14 @@ int mexPrintf(const char *fmt, ...) {
   std::vsnprintf(big.data(), big.size(), fmt, ap);
   va_end(ap);
   console.append(big.data(), n);
+  if (text_hook != nullptr) text_hook(MEXHOST_TEXT_CONSOLE, big.data(), n);
   return n;
 }
 
 void mexWarnMsgTxt(const char *text) {
   ++warnings;
   last_warning = text;
+  if (text_hook != nullptr) text_hook(MEXHOST_TEXT_WARNING, text, std::strlen(text));
 }
 
 void mexhost_call(MexFunction fn, int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]) {
@@ -422,6 +428,9 @@ int mexhost_warning_count() {
 }
 const char *mexhost_last_warning() {
   return last_warning.c_str();
+}
+void mexhost_set_text_hook(MexhostTextHook hook) {
+  text_hook = hook;
 }
 void mexhost_fail_next_getstring(int status) {
   getstring_failure = status;
