@@ -37,13 +37,15 @@ class VtxError(RuntimeError):
     """A call that returned without the outputs it was asked for.
 
     ``message`` holds the module's console text of the call, exactly as
-    printed; ``module`` names the module.
+    printed (also printed on sys.stdout); ``module`` names the module. The
+    text of the exception is that message, or what was missing when the
+    module printed nothing.
     """
 
-    def __init__(self, module, message):
+    def __init__(self, module, message, missing=""):
         self.module = module
         self.message = message
-        super().__init__(message.rstrip() or f"{module}: the call returned no outputs")
+        super().__init__(message.strip() or f"{module}: {missing or 'the call failed'}")
 
 
 class VtxWarning(UserWarning):
@@ -162,8 +164,10 @@ class Host:
             warnings.warn(w, VtxWarning, stacklevel=4)
         outs = list(plhs)
         try:
-            if any(not outs[k] for k in range(nargout)):
-                raise VtxError(name, console)
+            got = sum(1 for k in range(nargout) if outs[k])
+            if got < nargout:
+                raise VtxError(name, console,
+                               f"the call returned {got} of the {nargout} outputs asked for")
             return [self.from_host(outs[k]) for k in range(nargout)]
         finally:
             for a in outs:
