@@ -34,7 +34,7 @@
 %             precision. Default: the 20 values 10^(4 + 3*i/19), i = 0..19
 %             (1e4 to 1e7), each printed as it is made.
 %     ITERS   double; its first element, truncated toward zero, is the
-%             number of iterations, at least 1. Default 20.
+%             number of iterations, from 1 to 100000. Default 20.
 %
 %   Outputs
 %     X        complex double M-by-N-by-p: X(:,:,j) is the solution for

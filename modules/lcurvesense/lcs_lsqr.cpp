@@ -91,11 +91,12 @@ int lsqr_lambda_sweep(const int *idx, int P, int M, int N, int L, const ComplexD
   ComplexD *tv = static_cast<ComplexD *>(vtx_malloc(pixels * c));
   ComplexD *dirs = static_cast<ComplexD *>(vtx_malloc(pixels * p * c));
   LsqrDampState *st = static_cast<LsqrDampState *>(vtx_calloc(p, sizeof(LsqrDampState)));
-  const std::size_t history = static_cast<std::size_t>(I) * p;
-  double *xhist = static_cast<double *>(vtx_calloc(history, sizeof(double)));
-  double *rhist = static_cast<double *>(vtx_calloc(history, sizeof(double)));
+  // The norm estimates of the latest iteration: the rule reads only the
+  // last one, so no table over all iterations is kept.
+  double *xlast = static_cast<double *>(vtx_calloc(p, sizeof(double)));
+  double *rlast = static_cast<double *>(vtx_calloc(p, sizeof(double)));
   int result = 0;
-  if (!u || !tu || !v || !tv || !dirs || !st || !xhist || !rhist) {
+  if (!u || !tu || !v || !tv || !dirs || !st || !xlast || !rlast) {
     std::fprintf(stderr, "Error: lsqr_lambda_sweep could not allocate its work arrays\n");
     result = -1;
   } else {
@@ -115,12 +116,10 @@ int lsqr_lambda_sweep(const int *idx, int P, int M, int N, int L, const ComplexD
     // later means the Krylov space is exhausted and x is final.
     double alpha = alpha1, beta = beta1;
     if (beta1 == 0.0 || alpha1 == 0.0) {
-      for (std::size_t h = 0; h < history; ++h) rhist[h] = beta1;
+      for (int j = 0; j < p; ++j) rlast[j] = beta1;
     }
     const int iterations = beta1 == 0.0 || alpha1 == 0.0 ? 0 : I;
     for (int i = 0; i < iterations; ++i) {
-      double *xrow = xhist + static_cast<std::size_t>(i) * p;
-      double *rrow = rhist + static_cast<std::size_t>(i) * p;
       lcs_forward(idx, P, M, N, L, W, v, tu);
       subtract_scaled(u, tu, alpha, samples);
       beta = cvec_normalize(u, static_cast<int>(samples));
@@ -128,24 +127,16 @@ int lsqr_lambda_sweep(const int *idx, int P, int M, int N, int L, const ComplexD
       subtract_scaled(v, tv, beta, pixels);
       alpha = cvec_normalize(v, static_cast<int>(pixels));
       for (int j = 0; j < p; ++j)
-        update_lambda(&st[j], lambda[j], alpha, beta, v, pixels, &xrow[j], &rrow[j]);
-      if (alpha == 0.0 || beta == 0.0) {
-        for (std::size_t h = static_cast<std::size_t>(i + 1) * p; h < history; ++h) {
-          xhist[h] = xrow[h % p];
-          rhist[h] = rrow[h % p];
-        }
-        break;
-      }
+        update_lambda(&st[j], lambda[j], alpha, beta, v, pixels, &xlast[j], &rlast[j]);
+      if (alpha == 0.0 || beta == 0.0) break;
     }
-    const double *last_x = xhist + static_cast<std::size_t>(I - 1) * p;
-    const double *last_r = rhist + static_cast<std::size_t>(I - 1) * p;
-    const int k = lcs_lcurve_choice(last_r, p);
+    const int k = lcs_lcurve_choice(rlast, p);
     // With the choice one past the list, the last lambda is the one shown.
     std::printf(" k = %d, lam_opt = %e\n", k, static_cast<double>(lambda[k < p ? k : p - 1]));
     std::fflush(stdout);
     for (int j = 0; j < p; ++j) {
-      if (xnorm != nullptr) xnorm[j] = last_x[j];
-      if (rnorm != nullptr) rnorm[j] = last_r[j];
+      if (xnorm != nullptr) xnorm[j] = xlast[j];
+      if (rnorm != nullptr) rnorm[j] = rlast[j];
     }
   }
   vtx_free(u);
@@ -154,7 +145,7 @@ int lsqr_lambda_sweep(const int *idx, int P, int M, int N, int L, const ComplexD
   vtx_free(tv);
   vtx_free(dirs);
   vtx_free(st);
-  vtx_free(xhist);
-  vtx_free(rhist);
+  vtx_free(xlast);
+  vtx_free(rlast);
   return result;
 }

@@ -25,10 +25,13 @@ const char kThirdEmpty[] =
 const char kFourth[] =
     "error with 4th input: Need to declare a real 1-by-p array for the input lambda values.\n";
 const char kFourthEmpty[] = "error with 4th input: Need to declare at least one lambda value.\n";
-const char kFifth[] = "error with 5th input: Need to declare at least 1 iteration.\n";
+const char kFifth[] = "error with 5th input: Need to declare from 1 to 100000 iterations.\n";
 
 const int kDefaultLambdas = 20;
 const int kDefaultIterations = 20;
+// Far beyond where LSQR stops improving; a count like 2^31 would hold the
+// host for hours.
+const int kMaxIterations = 100000;
 
 // Truncated toward zero; what no int holds (NaN included) becomes INT_MIN,
 // which no range accepts.
@@ -157,7 +160,7 @@ VTX_MEX_EXPORT void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArr
   int I = kDefaultIterations;
   if (nrhs > 4) {
     I = whole(host_scalar(prhs[4]));
-    if (I < 1) {
+    if (I < 1 || I > kMaxIterations) {
       mexPrintf("%s", kFifth);
       return;
     }

@@ -23,7 +23,7 @@ const char kThirdEmpty[] =
 const char kFourth[] =
     "error with 4th input: Need to declare a real 1-by-p array for the input lambda values.\n";
 const char kFourthEmpty[] = "error with 4th input: Need to declare at least one lambda value.\n";
-const char kFifth[] = "error with 5th input: Need to declare at least 1 iteration.\n";
+const char kFifth[] = "error with 5th input: Need to declare from 1 to 100000 iterations.\n";
 
 std::string second(int a, int b, int c, int P, int N, int L) {
   char buf[96];
@@ -138,6 +138,8 @@ TEST_F(Lcurvesense, EachInputIsRefusedWithItsMessageInTheOrder13245) {
       {"no iterations", maps(), data(), positions(), row({1}), scalar(0.5), nl + kFifth},
       {"negative iterations", maps(), data(), positions(), row({1}), scalar(-3), nl + kFifth},
       {"NaN iterations", maps(), data(), positions(), row({1}), scalar(NAN), nl + kFifth},
+      {"too many iterations", maps(), data(), positions(), row({1}), scalar(100001), nl + kFifth},
+      {"iterations beyond int", maps(), data(), positions(), row({1}), scalar(1e300), nl + kFifth},
       {"text iterations", maps(), data(), positions(), row({1}), in.add(mxCreateString("5")),
        nl + kFifth},
   };

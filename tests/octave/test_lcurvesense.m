@@ -134,9 +134,10 @@ refused(fourth, W, ks, Ys, [1; 2]);
 refused(fourth, W, ks, Ys, [1 2] * 1i);
 refused(fourth, W, ks, Ys, 'l');
 refused('error with 4th input: Need to declare at least one lambda value.', W, ks, Ys, zeros(1, 0));
-refused('error with 5th input: Need to declare at least 1 iteration.', W, ks, Ys, 1, 0);
-refused('error with 5th input: Need to declare at least 1 iteration.', W, ks, Ys, 1, NaN);
-refused('error with 5th input: Need to declare at least 1 iteration.', W, ks, Ys, 1, 'x');
+refused('error with 5th input: Need to declare from 1 to 100000 iterations.', W, ks, Ys, 1, 0);
+refused('error with 5th input: Need to declare from 1 to 100000 iterations.', W, ks, Ys, 1, NaN);
+refused('error with 5th input: Need to declare from 1 to 100000 iterations.', W, ks, Ys, 1, 'x');
+refused('error with 5th input: Need to declare from 1 to 100000 iterations.', W, ks, Ys, 1, 2^31);
 % positions outside the grid end the call (the message goes to stderr)
 for bad = {[8 0], [0 6], [-1 0], [NaN 0], [1e12 0]}
   failed = false;
