@@ -114,7 +114,8 @@ VTX_MEX_EXPORT void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArr
   // 2nd input: k, P x L.
   int kd[3];
   const int knd = host_shown_dims(prhs[1], kd, 3);
-  if (!host_is_double(prhs[1]) || !mxIsComplex(prhs[1]) || knd != 2 || kd[0] != P || kd[1] != L) {
+  if (!host_is_double(prhs[1]) || !mxIsComplex(prhs[1]) || knd != 2 || kd[0] != P || kd[1] != L ||
+      host_count(kd, 2) > INT_MAX) {
     mexPrintf("%s", kSecond);
     mexPrintf("\t (in:[ %d %d %d ]) != (expected:[ %d %d %d ]) \n", kd[0], kd[1], kd[2], P, N, L);
     return;

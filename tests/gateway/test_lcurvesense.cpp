@@ -90,7 +90,8 @@ TEST_F(Lcurvesense, CountsComeFirst) {
 }
 
 TEST_F(Lcurvesense, EachInputIsRefusedWithItsMessageInTheOrder13245) {
-  mwSize d3[3] = {6, 4, 2}, d2[2] = {5, 2};
+  mwSize d3[3] = {6, 4, 2}, d2[2] = {5, 2}, kbig[2] = {65536, 32768};
+  mxArray *phantom_k = in.add(mexhost_create_phantom_sizes(2, kbig));
   const std::string nl = "\n";
   struct Case {
     const char *what;
@@ -124,6 +125,10 @@ TEST_F(Lcurvesense, EachInputIsRefusedWithItsMessageInTheOrder13245) {
        second(5, 3, 1, 5, 4, 2)},
       {"3-D k", maps(), field({5, 2, 2}, 0), positions(), nullptr, nullptr,
        second(5, 2, 2, 5, 4, 2)},
+      {"k beyond int32 elements", field({1, 2, 32768}, 0), phantom_k,
+       in.add(mexhost_real({65536, 2}, std::vector<double>(131072, 0.0))), nullptr, nullptr,
+       "\n" + std::string(kSecond) +
+           "\t (in:[ 65536 32768 1 ]) != (expected:[ 65536 2 32768 ]) \n"},
       {"k before lambda", maps(), field({5, 3}, 0), positions(), in.add(mxCreateString("l")),
        nullptr, second(5, 3, 1, 5, 4, 2)},
       // the 4th input
