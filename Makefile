@@ -4,7 +4,7 @@ JOBS ?= 2
 BUILD := build
 ASAN := build/asan
 
-.PHONY: all bootstrap build asan test fuzz demo bench clean format
+.PHONY: all bootstrap build asan test fuzz demo bench python clean format
 
 all: build
 
@@ -31,11 +31,26 @@ fuzz: asan
 	$(ASAN)/gateway_fuzz --calls $(FUZZ_CALLS) --seed $$seed && \
 	$(ASAN)/gateway_fuzz --calls $(FUZZ_CALLS) --seed $$seed --mex-dir $(ASAN)/mex-interleaved
 
+# Debian's interpreter: another python3 may come first on PATH.
+PYTHON := /usr/bin/python3
+
 demo: build
 	octave-cli --no-gui --norc --quiet demo/run_demo.m
+	$(PYTHON) demo/demo.py
 
 bench: build
 	octave-cli --no-gui --norc --quiet bench/run_bench.m
+	$(PYTHON) bench/bench_python.py
+
+# The Python package with the built libraries beside it, in build/python:
+# `pip install --no-deps --no-build-isolation build/python` installs it.
+python: build
+	rm -rf $(BUILD)/python
+	cp -r python $(BUILD)/python
+	rm -rf $(BUILD)/python/tests
+	mkdir -p $(BUILD)/python/vtx/_lib/mex-interleaved
+	cp $(BUILD)/libmexhost.so $(BUILD)/python/vtx/_lib/
+	cp $(BUILD)/mex-interleaved/*.so $(BUILD)/python/vtx/_lib/mex-interleaved/
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
