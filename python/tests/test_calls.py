@@ -42,8 +42,9 @@ def test_warnings_and_standard_error(capfd, rng):
     x = crandn(rng, 8, 4)
     host.lib.mexhost_fail_next_getstring.argtypes = [ctypes.c_int]
     host.lib.mexhost_fail_next_getstring(3)
-    with pytest.warns(vtx.VtxWarning, match="^Error in copying FFT direction argument.$"):
+    with pytest.warns(vtx.VtxWarning, match="^Error in copying FFT direction argument.$") as w:
         y = vtx.xform2(x, "b")
+    assert w[0].filename == __file__  # reported where vtx was called
     assert np.array_equal(y, vtx.xform2(x, "f"))  # the direction stays forward
     out, err = capfd.readouterr()
     assert "Status: 3\n" in err and "Status" not in out

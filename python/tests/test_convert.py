@@ -41,7 +41,7 @@ def test_numpy_types_keep_their_class_and_values(dtype, cls, cplx):
 @pytest.mark.parametrize("x, shape", [
     (np.float64(2.5), (1, 1)), (np.zeros(5), (1, 5)), (np.zeros((5, 1)), (5, 1)),
     (np.zeros((0, 3)), (0, 3)), (np.zeros((2, 3, 1, 1)), (2, 3)), (np.zeros((2, 1, 3)), (2, 1, 3)),
-    (np.zeros((2, 3, 4, 5)), (2, 3, 4, 5)), (None, (0, 0))])
+    (np.zeros((2, 3, 4, 5)), (2, 3, 4, 5)), (None, (0, 0)), ([], (0, 0))])
 def test_matlab_sizes(x, shape):
     y = round_trip(x)
     assert y.shape == shape and y.dtype == np.float64

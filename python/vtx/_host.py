@@ -70,7 +70,11 @@ _call_state = threading.local()
 def _on_text(kind, text, n):
     s = ctypes.string_at(text, n).decode("utf-8", "replace")
     if kind == _TEXT_WARNING:
-        _call_state.warnings.append(s)
+        pending = getattr(_call_state, "warnings", None)
+        if pending is None:
+            warnings.warn(s, VtxWarning)
+        else:
+            pending.append(s)  # issued when the call has returned
     else:
         sys.stdout.write(s)
 
@@ -160,8 +164,9 @@ class Host:
         finally:
             for a in ins:
                 self.lib.mxDestroyArray(a)
-        for w in _call_state.warnings:
-            warnings.warn(w, VtxWarning, stacklevel=4)
+        pending, _call_state.warnings = _call_state.warnings, None
+        for w in pending:
+            warnings.warn(w, VtxWarning, stacklevel=3)  # at the caller of vtx.<name>
         outs = list(plhs)
         try:
             got = sum(1 for k in range(nargout) if outs[k])
@@ -274,6 +279,8 @@ def as_array(x):
         arr = np.asarray(x)
     else:
         arr = np.asarray(x)
+        if arr.size == 0 and arr.ndim == 1:
+            arr = arr.reshape(0, 0)  # [] as in MATLAB
         if arr.dtype.kind in "biuf":
             arr = arr.astype(np.float64)
         elif arr.dtype.kind == "c":
