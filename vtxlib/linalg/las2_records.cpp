@@ -93,6 +93,7 @@ DMat *svdNewDMat(int rows, int cols) {
   double *block = static_cast<double *>(
       vtx_calloc(static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols), sizeof(double)));
   if (D->value == nullptr || block == nullptr) {
+    report_perror("svdNewDMat: value");
     vtx_free(block);
     vtx_free(D->value);
     vtx_free(D);
