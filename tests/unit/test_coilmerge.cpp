@@ -96,6 +96,31 @@ TEST(Coilmerge, WeightsAreDominantVectorsAlignedToFrameZero) {
   ndarray_release(&W);
 }
 
+// One coil: every weight has modulus 1; later frames get the phase that
+// makes W_f W_0 real and positive, and the image is the coil image times it.
+TEST(Coilmerge, OneCoil) {
+  Data d(4, 3, 3, 1, 5);
+  NdArray B, W;
+  ndarray_init(&B);
+  ndarray_init(&W);
+  ASSERT_EQ(coilmerge_weights(&d.A, &B, &W), 0);
+  const ComplexD *img = static_cast<const ComplexD *>(B.data);
+  for (int f = 0; f < 3; ++f) {
+    const cd w = w_at(W, 0, f, 1);
+    EXPECT_NEAR(std::abs(w), 1.0, 1e-12);
+    if (f > 0) {
+      EXPECT_NEAR((w * w_at(W, 0, 0, 1)).imag(), 0.0, 1e-12);
+      EXPECT_GT((w * w_at(W, 0, 0, 1)).real(), 0.0);
+    }
+    for (int p = 0; p < d.P; ++p) {
+      const cd want = cd(d.at(p, f, 0).re, d.at(p, f, 0).im) * w;
+      EXPECT_NEAR(std::abs(cd(img[p + d.P * f].re, img[p + d.P * f].im) - want), 0.0, 1e-14);
+    }
+  }
+  ndarray_release(&B);
+  ndarray_release(&W);
+}
+
 // A coil that is all zero in one frame gets weight 0 there (no division by
 // zero); an all-zero frame gets zero weights and a zero image.
 TEST(Coilmerge, ZeroCoilsAndZeroFrames) {
