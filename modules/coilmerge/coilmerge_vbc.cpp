@@ -21,19 +21,20 @@ int alloc_image(const NdArray *A, NdArray *B) {
 }
 
 // out[p] = sum over coils, ascending, of A(p, f, c) w[c]; the one sum both
-// forms use, so that applying returned weights gives the same image.
+// forms use, so that applying returned weights gives the same image. Coil
+// by coil over all pixels: each pixel still adds its coils in order.
 void combine_frame(const ComplexD *a, int P, int Nf, int L, int f, const ComplexD *w,
                    ComplexD *out) {
   const int64_t frame = static_cast<int64_t>(P) * f, coil = static_cast<int64_t>(P) * Nf;
-  for (int p = 0; p < P; ++p) {
-    double re = 0.0, im = 0.0;
-    const ComplexD *x = a + frame + p;
-    for (int c = 0; c < L; ++c) {
-      const ComplexD t = cmplx_mult(x[coil * c], w[c]);
-      re += t.re;
-      im += t.im;
+  for (int p = 0; p < P; ++p) out[p] = ComplexD{0.0, 0.0};
+  for (int c = 0; c < L; ++c) {
+    const ComplexD *x = a + frame + coil * c;
+    const ComplexD wc = w[c];
+    for (int p = 0; p < P; ++p) {
+      const ComplexD t = cmplx_mult(x[p], wc);
+      out[p].re += t.re;
+      out[p].im += t.im;
     }
-    out[p] = ComplexD{re, im};
   }
 }
 
