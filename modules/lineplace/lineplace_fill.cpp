@@ -20,7 +20,7 @@ int lineplace_fill(const ComplexD *a, const SamplePos *pos, int16_t n_acq, int16
     ComplexD *slice = b + z * slice_out;
     kspace_place_lines(nx, ny, 1, n_acq, 1, 0, 0, pos, pos, a + z * slice_in, slice);
     for (int l = 0; l < ny; ++l) {
-      if (w[l] == 0.0f) continue;
+      if (w[l] == 0.0f || w[l] == 1.0f) continue;  // empty, or unchanged by 1
       const double d = w[l];
       ComplexD *line = slice + static_cast<long long>(l) * nx;
       for (int j = 0; j < nx; ++j) {
