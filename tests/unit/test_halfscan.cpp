@@ -25,7 +25,7 @@ TEST(HomodyneDesign, CentreAndFactorFromTheMask) {
   const Case cases[] = {
       {160, 256, 96, 160, 0, 0.625f},
       {60, 100, 39, 60, 0, 1.0f - 0.4f},       // fe and g inexact in single: K = 39
-      {97, 100, 0, 100, 1, 1.0f},              // g = 0.97 > 0.95 counts as full
+      {97, 100, 0, 100, 0, 1.0f},              // g = 0.97 > 0.95 counts as full
       {16, 16, 0, 16, 1, 1.0f},                // nothing missing: the start side
       {20, 64, 31, 33, 0, 1.0f - 31 / 64.0f},  // j stops at t = 32
       {33, 64, 31, 33, 0, 1.0f - 31 / 64.0f},
