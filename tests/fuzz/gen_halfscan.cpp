@@ -20,6 +20,10 @@ FUZZ_GENERATOR(halfscan) {
     mxArray *f = mxCreateDoubleScalar(rng.chance(0.7) ? rng.uniform(0, 1) : fuzz_value(rng, -2, 5));
     call.add(f, fuzz_describe(f));
   }
-  if (rng.chance(0.05)) call.in.pop_back(), call.args.pop_back();
+  if (rng.chance(0.05)) {  // too few inputs
+    mxDestroyArray(call.in.back());
+    call.in.pop_back();
+    call.args.pop_back();
+  }
   fuzz_perturb(rng, call, 0.3);
 }
