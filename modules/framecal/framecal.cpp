@@ -97,16 +97,9 @@ mxArray *kernel_struct(const FramecalState *s) {
     mxSetFieldByNumber(out, j, 1,
                        mxCreateString(p != nullptr && p->pattern != nullptr ? p->pattern : ""));
     const int rows = set != nullptr ? set->ky * set->kx * L : 0;
-    mxArray *coef =
-        mxCreateDoubleMatrix(static_cast<mwSize>(rows), static_cast<mwSize>(L), mxCOMPLEX);
-    if (coef != nullptr && p != nullptr && p->coef != nullptr) {
-      double *re = mxGetPr(coef), *im = mxGetPi(coef);
-      for (long long k = 0; k < static_cast<long long>(rows) * L; ++k) {
-        re[k] = p->coef[k].re;
-        im[k] = p->coef[k].im;
-      }
-    }
-    mxSetFieldByNumber(out, j, 2, coef);
+    const int coef_dims[2] = {rows, L};
+    mxSetFieldByNumber(out, j, 2,
+                       host_from_complex(2, coef_dims, p != nullptr ? p->coef : nullptr));
   }
   return out;
 }
