@@ -112,3 +112,20 @@ def test_refused_calls_raise_with_the_module_message(args, nargout, message, cap
         vtx.grappa(*args, nargout=nargout)
     assert e.value.message == message and e.value.module == "grappa"
     assert capsys.readouterr().out == message  # printed as well, as on a console
+
+
+def test_framecal_kernels_keep_their_shape_into_grappa():
+    need("framecal")
+    need("grappa")
+    M, L = 32, 4
+    k = phantom(M, M, L)["k"]
+    frames = np.stack([k, 0.5 * k], axis=2)  # M x N x Z x L, two frame sets
+    _, _, par = vtx.framecal(frames, frames)
+    assert isinstance(par, vtx.StructList) and par.dims == (1, 2)
+    assert [e["pattern"] for e in par] == ["*x*", "*x*"]
+    lines = np.arange(2.0, M + 1, 2)[:, None]
+    odd = k[:, 1::2, :]
+    # a 1-by-Z struct goes back as 1-by-Z: grappa uses its first frame set
+    kz = vtx.grappa([M, M, L], odd, lines, "2x5", None, par, nargout=1)
+    assert np.array_equal(kz, vtx.grappa([M, M, L], odd, lines, "2x5", None, par[0], nargout=1))
+    assert np.abs(kz[:, 0::2]).max() > 0  # the missing lines were filled
