@@ -4,7 +4,7 @@ JOBS ?= 2
 BUILD := build
 ASAN := build/asan
 
-.PHONY: all bootstrap build test demo bench clean format
+.PHONY: all bootstrap build asan test fuzz demo bench clean format
 
 all: build
 
@@ -15,11 +15,19 @@ build: bootstrap
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(BUILD) -j $(JOBS)
 
-test: build
-	ctest --test-dir $(BUILD) --output-on-failure
+asan: bootstrap
 	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DVTX_SANITIZE=ON -DVTX_OCTAVE=OFF
 	cmake --build $(ASAN) -j $(JOBS)
+
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure
+	$(MAKE) asan
 	ctest --test-dir $(ASAN) --output-on-failure -L native
+
+# A long campaign: FUZZ_CALLS calls per module from a fresh seed (or SEED=).
+FUZZ_CALLS ?= 100000
+fuzz: asan
+	$(ASAN)/gateway_fuzz --calls $(FUZZ_CALLS) --seed $${SEED:-$$(date +%s)}
 
 demo: build
 	octave-cli --no-gui --norc --quiet demo/run_demo.m

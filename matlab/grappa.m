@@ -14,17 +14,24 @@
 %   Inputs
 %     SZ         real double 1-by-3, [M N L]: readout samples, phase-encode
 %                lines and coils of the output (truncated toward zero).
+%                An N below 1 leaves N to LINES; an M or L of 0 gives
+%                empty outputs of that shape. M*N*L must stay below 2^31.
 %     DATA       complex double M-by-nY-by-L, the acquired lines in the
 %                order of LINES.
 %     LINES      real double nY-by-1, 1-based line numbers, each at least 1.
-%                A number above N enlarges the grid to that many lines; a
-%                line listed twice keeps the later data.
+%                A number above N enlarges the grid to that many lines (a
+%                grid that would not fit is refused); a line listed twice
+%                keeps the later data.
 %     KSIZE      char 'YxX': ky source lines by kx readout samples per
 %                kernel. Default '2x5' (also when the text does not parse).
-%                ky above N or kx above M is refused.
-%     DKS        real double column of the gaps to reconstruct, each from
-%                1 to N. Default: derived from the gaps between consecutive
-%                entries of LINES.
+%                Offsets wrap around the grid, so ky may exceed N and kx
+%                may exceed M; a kernel whose normal equations would not
+%                fit is refused.
+%     DKS        real double column of the gaps to reconstruct (truncated
+%                toward zero). A gap of 1 or less names no pattern; a gap
+%                beyond N wraps around the grid like any offset. Default:
+%                derived from the gaps between consecutive entries of
+%                LINES.
 %     PARAMS_IN  kernels to apply, a struct array as returned in PARAMS
 %                (fields dk, pattern, coef; dk ascending, at most 10
 %                distinct values). When given, no calibration runs and

@@ -64,15 +64,23 @@ std::size_t class_bytes(mxClassID cls) {
   }
 }
 
+// Uses of an operation that MATLAB and Octave leave undefined (and that may
+// crash them) stop the driver at once, so that tests and the fuzzer see them.
+[[noreturn]] void misuse(const char *op, const char *what) {
+  std::fprintf(stderr, "mexhost: %s: %s\n", op, what);
+  std::abort();
+}
+
 }  // namespace
 
+// Empty arrays have no planes: some hosts hand out null for them.
 double *mxGetPr(const mxArray *a) {
-  if (a->cls != mxDOUBLE_CLASS || a->phantom) return nullptr;
+  if (a->cls != mxDOUBLE_CLASS || a->phantom || a->re.empty()) return nullptr;
   return const_cast<double *>(a->re.data());
 }
 
 double *mxGetPi(const mxArray *a) {
-  if (a->cls != mxDOUBLE_CLASS || !a->complex || a->phantom) return nullptr;
+  if (a->cls != mxDOUBLE_CLASS || !a->complex || a->phantom || a->im.empty()) return nullptr;
   return const_cast<double *>(a->im.data());
 }
 
@@ -93,8 +101,11 @@ std::size_t mxGetNumberOfElements(const mxArray *a) {
 std::size_t mxGetM(const mxArray *a) {
   return a->dims[0];
 }
+// The product of all sizes after the first, also when the first is 0.
 std::size_t mxGetN(const mxArray *a) {
-  return count_of(a->dims) / (a->dims[0] ? a->dims[0] : 1);
+  std::size_t n = 1;
+  for (std::size_t k = 1; k < a->dims.size(); ++k) n *= a->dims[k];
+  return n;
 }
 mxClassID mxGetClassID(const mxArray *a) {
   return a->cls;
@@ -125,11 +136,11 @@ int mxGetString(const mxArray *a, char *buf, mwSize buflen) {
     if (buflen > 0) buf[0] = '\0';
     return s;
   }
-  if (a->cls != mxCHAR_CLASS || buflen == 0) return 1;
-  std::size_t n = a->text.size() < buflen - 1 ? a->text.size() : buflen - 1;
-  std::memcpy(buf, a->text.data(), n);
-  buf[n] = '\0';
-  return n == a->text.size() ? 0 : 1;
+  // A text that does not fit is not copied at all (Octave); MATLAB would
+  // copy a truncated text, so a gateway that passes here works in both.
+  if (a->cls != mxCHAR_CLASS || a->text.size() >= buflen) return 1;
+  std::memcpy(buf, a->text.c_str(), a->text.size() + 1);
+  return 0;
 }
 
 char *mxArrayToString(const mxArray *a) {
@@ -160,12 +171,13 @@ int mxGetFieldNumber(const mxArray *a, const char *name) {
 mxArray *mxGetFieldByNumber(const mxArray *a, mwIndex index, int field) {
   if (a->cls != mxSTRUCT_CLASS || field < 0 || field >= static_cast<int>(a->fields.size()) ||
       index >= count_of(a->dims))
-    return nullptr;
+    misuse("mxGetFieldByNumber", "element or field out of range");
   return a->values[index * a->fields.size() + field];
 }
 
 mxArray *mxGetField(const mxArray *a, mwIndex index, const char *name) {
-  return mxGetFieldByNumber(a, index, mxGetFieldNumber(a, name));
+  const int field = mxGetFieldNumber(a, name);
+  return field < 0 ? nullptr : mxGetFieldByNumber(a, index, field);
 }
 
 mxArray *mxCreateNumericArray(mwSize ndims, const mwSize *dims, mxClassID cls, mxComplexity cplx) {
@@ -209,10 +221,10 @@ mxArray *mxCreateStructMatrix(mwSize m, mwSize n, int nfields, const char **name
 void mxSetFieldByNumber(mxArray *a, mwIndex index, int field, mxArray *value) {
   if (a->cls != mxSTRUCT_CLASS || field < 0 || field >= static_cast<int>(a->fields.size()) ||
       index >= count_of(a->dims))
-    return;
-  mxArray *&slot = a->values[index * a->fields.size() + field];
-  if (slot != nullptr && slot != value) mxDestroyArray(slot);
-  slot = value;
+    misuse("mxSetFieldByNumber", "element or field out of range");
+  // The value it replaces is not freed, as in MATLAB: a gateway that
+  // overwrites a field leaks, and the sanitizers say so.
+  a->values[index * a->fields.size() + field] = value;
 }
 
 mxArray *mxCreateString(const char *text) {

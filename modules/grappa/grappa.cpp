@@ -60,26 +60,32 @@ bool real_column(const mxArray *a, bool empty_ok) {
   return host_dims(a, d, 2) == 2 && d[1] == 1;
 }
 
-// A size in 1 .. INT_MAX, truncated toward zero; 0 when out of range or NaN.
-int whole_size(double v) {
-  return v >= 1.0 && v < 2147483648.0 ? static_cast<int>(v) : 0;
+// A size read from the 1st input: truncated toward zero; false for NaN
+// and sizes beyond int32.
+bool read_dim(double v, int *out) {
+  if (!(v > -2147483649.0 && v < 2147483648.0)) return false;
+  *out = static_cast<int>(v);
+  return true;
 }
 
-bool grid_fits(const GrappaArgs *a) {
-  return static_cast<long long>(a->M) * a->N * a->L <= INT_MAX;
+// The grid M x N x L and the image M x N must be indexable with int.
+bool grid_fits(long long M, long long N, long long L) {
+  const long long MN = M * N;  // both below 2^31
+  return N <= INT_MAX && MN <= INT_MAX && MN * L <= INT_MAX;
 }
 
+// M or L of 0 gives empty outputs; an N below 1 means the lines decide it.
 Check read_size(const mxArray *in, GrappaArgs *a) {
   int d[2];
   if (!real_double(in) || host_dims(in, d, 2) != 2 || d[0] != 1 || d[1] != 3) return kRefused;
   const double *v = mxGetPr(in);
-  a->M = whole_size(v[0]);
-  a->N = whole_size(v[1]);
-  a->L = whole_size(v[2]);
-  return verdict(a->M > 0 && a->N > 0 && a->L > 0 && grid_fits(a));
+  if (!read_dim(v[0], &a->M) || !read_dim(v[1], &a->N) || !read_dim(v[2], &a->L)) return kRefused;
+  if (a->N < 0) a->N = 0;
+  return verdict(a->M >= 0 && a->L >= 0 && grid_fits(a->M, a->N, a->L));
 }
 
-// Line numbers below 1 would land outside the grid; numbers above N raise N.
+// Line numbers below 1 would land outside the grid; numbers above N raise
+// N, as long as the grid still fits.
 Check read_lines(const mxArray *in, GrappaArgs *a) {
   if (!real_column(in, false)) return kRefused;
   a->lines = host_read_lines(in, &a->nY);
@@ -88,11 +94,14 @@ Check read_lines(const mxArray *in, GrappaArgs *a) {
               static_cast<int>(mxGetNumberOfElements(in)));
     return kReported;
   }
+  long long N = a->N;
   for (int j = 0; j < a->nY; ++j) {
     if (a->lines[j] < 0) return kRefused;
-    if (a->lines[j] >= a->N) a->N = a->lines[j] + 1;
+    if (a->lines[j] >= N) N = a->lines[j] + 1LL;
   }
-  return verdict(grid_fits(a));
+  if (!grid_fits(a->M, N, a->L)) return kRefused;
+  a->N = static_cast<int>(N);
+  return kOk;
 }
 
 Check read_data(const mxArray *in, GrappaArgs *a) {
@@ -126,7 +135,8 @@ Check read_ksize(const mxArray *in, GrappaArgs *a) {
   const char *rest = end + 1;
   long kx = std::strtol(rest, &end, 10);
   if (end == rest) return kOk;
-  if (ky < 1 || ky > a->N || kx < 1 || kx > a->M) return kRefused;
+  // Offsets wrap around the grid, so a kernel may be larger than it.
+  if (ky < 1 || kx < 1 || ky > INT_MAX || kx > INT_MAX) return kRefused;
   a->ky = static_cast<int>(ky);
   a->kx = static_cast<int>(kx);
   return kOk;
@@ -144,16 +154,17 @@ Check read_dks(const mxArray *in, GrappaArgs *a) {
   }
   a->ndk = static_cast<int>(n);
   for (std::size_t k = 0; k < n; ++k) {
-    // A gap below 1 or beyond the grid names no pattern.
-    a->dks[k] = whole_size(v[k]);
-    if (a->dks[k] < 1 || a->dks[k] > a->N) return kRefused;
+    // A gap of 1 or less names no pattern; one beyond the grid wraps.
+    int dk = 0;
+    if (!read_dim(v[k], &dk)) return kRefused;
+    a->dks[k] = dk;
   }
-  return kOk;
+  return verdict(grappa_gaps_fit(a->ky, a->kx, a->L, a->dks, a->ndk));
 }
 
 Check read_params(const mxArray *in, GrappaArgs *a) {
   if (mxIsEmpty(in)) return kOk;
-  int status = mxIsStruct(in) ? grappa_params_read(in, a->M, a->L, &a->given) : kParamsMalformed;
+  int status = mxIsStruct(in) ? grappa_params_read(in, a->L, &a->given) : kParamsMalformed;
   if (status == kParamsOk) {
     a->have_given = true;
     return kOk;
@@ -199,7 +210,7 @@ bool read_inputs(int nrhs, const mxArray *prhs[], GrappaArgs *a) {
   if (!passed(read_lines(prhs[2], a), kLinesMsg)) return false;
   if (!passed(read_data(prhs[1], a), kDataMsg)) return false;
   Check ksize = nrhs >= 4 ? read_ksize(prhs[3], a) : kOk;
-  if (ksize == kOk) ksize = verdict(grappa_kernel_fits(a->M, a->L, a->ky, a->kx));
+  if (ksize == kOk) ksize = verdict(grappa_kernel_fits(a->L, a->ky, a->kx));
   if (!passed(ksize, kKsizeMsg)) return false;
   if (nrhs >= 5 && !passed(read_dks(prhs[4], a), kDksMsg)) return false;
   if (nrhs >= 6 && !passed(read_params(prhs[5], a), kParamsMsg)) return false;

@@ -1,5 +1,6 @@
 #include "grappa_params.h"
 
+#include <climits>
 #include <cmath>
 #include <cstring>
 
@@ -28,13 +29,15 @@ int element_dk(const mxArray *a, int i, int field) {
   return d >= 1.0 && d < 2147483648.0 ? static_cast<int>(d) : 0;
 }
 
-// The pattern of element i, at most kParamsPatternMax characters, into
-// text; false when the field is not a non-empty char array.
+// The pattern of element i, cut to its first kParamsPatternMax characters,
+// into text; false when the field is not a non-empty char array. The text is
+// read whole: a host may refuse to copy a text into a buffer too short for it.
 bool element_pattern(const mxArray *a, int i, int field, char *text) {
   const mxArray *v = mxGetFieldByNumber(a, i, field);
   if (v == nullptr || !mxIsChar(v) || mxIsEmpty(v)) return false;
-  text[0] = '\0';
-  mxGetString(v, text, kParamsPatternMax + 1);  // a longer text is cut, which is what we keep
+  const char *whole = mxArrayToString(v);
+  if (whole == nullptr) return false;
+  std::strncpy(text, whole, kParamsPatternMax);
   text[kParamsPatternMax] = '\0';
   return text[0] != '\0';
 }
@@ -54,7 +57,7 @@ int read_dk_list(const mxArray *a, int P, int field, int *dks, int *ndk) {
 }
 
 // ky from the first pattern, kx from the first coef's rows / columns.
-int read_kernel_size(const mxArray *a, const ParamsFields &f, int M, int L, int *ky, int *kx) {
+int read_kernel_size(const mxArray *a, const ParamsFields &f, int L, int *ky, int *kx) {
   char text[kParamsPatternMax + 1];
   const mxArray *coef = double_field(a, 0, f.coef);
   if (!element_pattern(a, 0, f.pattern, text) || coef == nullptr) return kParamsMalformed;
@@ -64,8 +67,8 @@ int read_kernel_size(const mxArray *a, const ParamsFields &f, int M, int L, int 
   std::size_t rows = mxGetM(coef), cols = mxGetN(coef);
   if (*ky < 1 || cols == 0) return kParamsMalformed;
   std::size_t k = rows / cols / static_cast<std::size_t>(*ky);
-  *kx = k <= static_cast<std::size_t>(M) ? static_cast<int>(k) : 0;
-  return grappa_kernel_fits(M, L, *ky, *kx) ? kParamsOk : kParamsMalformed;
+  *kx = k <= static_cast<std::size_t>(INT_MAX) ? static_cast<int>(k) : 0;
+  return grappa_kernel_fits(L, *ky, *kx) ? kParamsOk : kParamsMalformed;
 }
 
 // Every element the dk groups consume has a pattern and enough coef.
@@ -97,7 +100,7 @@ bool copy_element(const mxArray *a, const ParamsFields &f, int i, long long n, G
 
 }  // namespace
 
-int grappa_params_read(const mxArray *a, int M, int L, GrappaKernelSet *set) {
+int grappa_params_read(const mxArray *a, int L, GrappaKernelSet *set) {
   ParamsFields f = {mxGetFieldNumber(a, "dk"), mxGetFieldNumber(a, "pattern"),
                     mxGetFieldNumber(a, "coef")};
   if (f.dk < 0 || f.pattern < 0 || f.coef < 0) return kParamsMalformed;
@@ -107,7 +110,7 @@ int grappa_params_read(const mxArray *a, int M, int L, GrappaKernelSet *set) {
 
   int dks[kParamsMaxDks], ndk = 0, ky = 0, kx = 0;
   int status = read_dk_list(a, P, f.dk, dks, &ndk);
-  if (status == kParamsOk) status = read_kernel_size(a, f, M, L, &ky, &kx);
+  if (status == kParamsOk) status = read_kernel_size(a, f, L, &ky, &kx);
   if (status != kParamsOk) return status;
 
   long long used = 0;

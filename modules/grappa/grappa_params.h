@@ -19,11 +19,11 @@ enum GrappaParamsStatus {
   kParamsNoMemory,
 };
 
-// Fills the zeroed set from the non-empty struct array a, for a grid of M
-// readout samples and L coils: dk list, ky from the first pattern's '*'
-// count, kx from the first coef's shape, and per dk the next elements as its
-// patterns. grog stays 0. On any status but kParamsOk the set holds nothing.
-int grappa_params_read(const mxArray *a, int M, int L, GrappaKernelSet *set);
+// Fills the zeroed set from the non-empty struct array a, for L coils: dk
+// list, ky from the first pattern's '*' count, kx from the first coef's
+// shape, and per dk the next elements as its patterns. grog stays 0. On any status but kParamsOk
+// the set holds nothing.
+int grappa_params_read(const mxArray *a, int L, GrappaKernelSet *set);
 
 // A new P x 1 struct of the set's patterns over L coils; null when the host
 // cannot create it.

@@ -9,12 +9,24 @@
 #include "grappa/grappa_calibrate.h"
 #include "vtx_alloc.h"
 
-bool grappa_kernel_fits(int M, int L, int ky, int kx) {
-  if (ky < 1 || kx < 1 || kx > M || L < 1) return false;
+bool grappa_kernel_fits(int L, int ky, int kx) {
+  if (ky < 1 || kx < 1 || L < 0) return false;
   long long nsrc = static_cast<long long>(ky) * kx;
   if (nsrc > INT_MAX) return false;
   nsrc *= L;
   return nsrc * nsrc <= INT_MAX;
+}
+
+bool grappa_gaps_fit(int ky, int kx, int L, const int *dks, int ndk) {
+  const long long per_pattern = static_cast<long long>(ky) * kx * L * L;  // kernel_fits bounds it
+  long long patterns = 0;
+  for (int i = 0; i < ndk; ++i) {
+    if (dks[i] < 2 || ky < 2) continue;  // none, or the fixed single-line ones
+    if (static_cast<long long>(ky - 1) * dks[i] + 3 > INT_MAX) return false;
+    patterns += static_cast<long long>(ky - 1) * (dks[i] - 1);
+    if (patterns > INT_MAX || patterns * per_pattern > INT_MAX) return false;
+  }
+  return true;
 }
 
 namespace {
@@ -42,6 +54,10 @@ int grappa_rss_image(const ComplexD *grid, int M, int N, int L, ComplexD *image)
       static_cast<ComplexD *>(vtx_malloc(static_cast<std::size_t>(n) * sizeof(ComplexD)));
   if (slice == nullptr) return -1;
   for (long long k = 0; k < n; ++k) image[k] = ComplexD{0.0, 0.0};
+  if (n == 0 || L == 0) {  // an empty grid: nothing to transform
+    vtx_free(slice);
+    return 0;
+  }
   const double scale = static_cast<double>(M) * N;
   FftManager manager;
   fft_manager_init(&manager);

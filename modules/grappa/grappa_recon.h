@@ -21,9 +21,15 @@ struct GrappaResult {
   ComplexD *image;   // M x N root-sum-of-squares image, imaginary parts 0
 };
 
-// True when a ky x kx kernel over L coils has a source count whose square
-// fits int (the size of the normal equations), kx <= M, and ky, kx >= 1.
-bool grappa_kernel_fits(int M, int L, int ky, int kx);
+// True when a ky x kx kernel (ky, kx >= 1) over L coils has a source count
+// whose square fits int (the size of the normal equations). Offsets wrap
+// around the grid, so the kernel may be larger than it.
+bool grappa_kernel_fits(int L, int ky, int kx);
+
+// True when the patterns of the gaps dks (those of 1 or less have none) fit:
+// their count, their strings and the coefficients of all of them stay within
+// int.
+bool grappa_gaps_fit(int ky, int kx, int L, const int *dks, int ndk);
 
 // Runs the reconstruction into out (the image only when want_image). Returns
 // 0, or -1 when the grid or the image cannot be allocated (out then holds
