@@ -51,6 +51,8 @@ python: build
 	mkdir -p $(BUILD)/python/vtx/_lib/mex-interleaved
 	cp $(BUILD)/libmexhost.so $(BUILD)/python/vtx/_lib/
 	cp $(BUILD)/mex-interleaved/*.so $(BUILD)/python/vtx/_lib/mex-interleaved/
+	mkdir -p $(BUILD)/python/vtx/_lib/help
+	cp matlab/*.m $(BUILD)/python/vtx/_lib/help/
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -26,6 +26,7 @@ serialised; calls into different modules may run in parallel threads.
 """
 
 import threading
+from pathlib import Path
 
 from ._host import Host, StructList, VtxError, VtxWarning, find_build
 from ._table import MODULES
@@ -62,6 +63,21 @@ def available():
     return [m for m in MODULES if (build / "mex-interleaved" / f"{m}.so").is_file()]
 
 
+def _help(name):
+    """The module's MATLAB help text, from the source tree or beside the
+    package (make python copies it), or None."""
+    here = Path(__file__).resolve().parent
+    for p in (here.parents[1] / "matlab" / f"{name}.m", here / "_lib" / "help" / f"{name}.m"):
+        if p.is_file():
+            text = []
+            for line in p.read_text(errors="replace").splitlines():
+                if not line.startswith("%"):
+                    break
+                text.append(line[1:])
+            return "\n".join(text)
+    return None
+
+
 def _function(name, nout, form):
     def call(*args, nargout=None):
         n = nout if nargout is None else nargout
@@ -73,9 +89,11 @@ def _function(name, nout, form):
         return out[0] if n == 1 else tuple(out)
 
     call.__name__ = call.__qualname__ = name
-    call.__doc__ = (f"{form}\n\nThe module {name} with its MATLAB call form; by default "
-                    f"returns {nout} output{'s' if nout > 1 else ''} (nargout= asks for fewer). "
-                    f"Inputs, outputs and messages: help {name} (matlab/{name}.m).")
+    text = _help(name)
+    call.__doc__ = (f"{form}\n\nThe module {name} in its MATLAB call form; returns {nout} "
+                    f"output{'s' if nout > 1 else ''} unless nargout= asks for another count.\n\n"
+                    + (f"The module's MATLAB help:\n\n{text}" if text else
+                       f"Inputs, outputs and messages: matlab/{name}.m."))
     return call
 
 
