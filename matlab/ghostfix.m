@@ -24,7 +24,7 @@
 %   inverse FFT. The phase of ODD .* conj(EVEN) is unwrapped along the
 %   readout over the samples where |ODD| exceeds 5 % of its largest value
 %   in the whole reference, and a straight line is fitted to it; a block
-%   without such samples gets slope 0. With three navigators acquired just
+%   with fewer than two such samples gets slope 0. With three navigators acquired just
 %   before the data in one echo train, the odd navigator shares the readout
 %   polarity of the even data lines, hence the pairing. The phase ramp
 %   runs about the readout centre M/2; M and M' need not be equal.

@@ -38,13 +38,13 @@ int navigator_means(const NdArray *r, NdArray *even, NdArray *odd);
 // Slopes (fltr, Q values) of the phase of odd times conj(even) in image
 // space, per block, in radians per readout sample. A block whose
 // navigators hold a NaN or Inf gets a NaN slope and stays out of the mask
-// limit of the others. 0; -1 when a transform failed.
+// limit of the others. 0; -1 when a transform or a fit ran out of memory.
 int ghost_estimate(GhostWork *w, const NdArray *even, const NdArray *odd, FftManager *fft,
                    NdArray *slopes);
 
 // Least-squares slope of the unwrapped phase of the n values of d over the
-// samples whose mask is above 0, against t = 1 ... n. 0 with no masked
-// sample. Returns 0; -1 (slope 0) when memory runs out; 1 (slope NaN) when
+// samples whose mask is above 0, against t = 1 ... n. 0 with fewer than
+// two masked samples. Returns 0; -1 (slope 0) when memory runs out; 1 (slope NaN) when
 // d holds a NaN or the 2 x 2 solve does not converge.
 int phase_slope_fit(const ComplexD *d, const float *mask, int n, float *slope);
 

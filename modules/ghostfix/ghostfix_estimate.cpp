@@ -96,6 +96,7 @@ int ghost_estimate(GhostWork *w, const NdArray *even, const NdArray *odd, FftMan
     if (!std::isfinite(w->odd[i].re) || !std::isfinite(w->odd[i].im)) w->odd[i] = ComplexD{0, 0};
   magnitude_mask(w->odd, w->mask, M, Q, 0.05f, w->magnitude);
   float *s = static_cast<float *>(slopes->data);
-  for (int64_t q = 0; q < Q; ++q) phase_slope_fit(w->diff + q * M, w->mask + q * M, M, &s[q]);
+  for (int64_t q = 0; q < Q; ++q)
+    if (phase_slope_fit(w->diff + q * M, w->mask + q * M, M, &s[q]) < 0) return -1;
   return 0;
 }

@@ -72,6 +72,8 @@ int phase_slope_fit(const ComplexD *d, const float *mask, int n, float *slope) {
       sp += phi[i];
       stp += t * phi[i];
     }
+    // One point fixes no slope: the solve would return its rounding noise.
+    if (s1 < 2.0) s1 = st = stt = sp = stp = 0.0;
     a[0][0] = s1;
     a[0][1] = st;
     a[1][0] = st;
