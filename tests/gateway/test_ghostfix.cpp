@@ -134,6 +134,7 @@ TEST_F(Ghostfix, OutputsTakeTheShapeOfKAndOneSlopePerBlock) {
       {{8, 6, 2, 3}, {4, 3, 6}, 6},     // readout lengths need not agree
       {{8, 5, 1, 1, 2}, {8, 4, 2}, 2},  // odd N, four navigators
       {{0, 6, 2}, {8, 2, 2}, 2},        // no readout samples in k
+      {{8, 6, 2}, {0, 2, 2}, 2},        // none in the reference
       {{8, 6, 0}, {8, 3, 0}, 0},        // no blocks at all
   };
   for (const Case &c : cases) {
