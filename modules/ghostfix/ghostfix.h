@@ -43,9 +43,10 @@ int ghost_estimate(GhostWork *w, const NdArray *even, const NdArray *odd, FftMan
                    NdArray *slopes);
 
 // Least-squares slope of the unwrapped phase of the n values of d over the
-// samples whose mask is above 0, against t = 1 ... n. 0 with fewer than
-// two masked samples. Returns 0; -1 (slope 0) when memory runs out; 1 (slope NaN) when
-// d holds a NaN or the 2 x 2 solve does not converge.
+// samples whose mask is above 0 (all when mask is null), against
+// t = 1 ... n; 0 with fewer than two such samples. Returns 0; -1 (slope 0)
+// when memory runs out; 1 (slope NaN) when d holds a NaN or the 2 x 2 solve
+// does not converge.
 int phase_slope_fit(const ComplexD *d, const float *mask, int n, float *slope);
 
 // Unwraps phi in place along the masked samples (all when mask is null):

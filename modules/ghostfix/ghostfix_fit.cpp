@@ -64,7 +64,7 @@ int phase_slope_fit(const ComplexD *d, const float *mask, int n, float *slope) {
     phase_unwrap(phi, mask, n);  // on failure the wrapped phases are fitted
     double s1 = 0.0, st = 0.0, stt = 0.0, sp = 0.0, stp = 0.0;
     for (int i = 0; i < n; ++i) {
-      if (!(mask[i] > 0.0f)) continue;
+      if (mask != nullptr && !(mask[i] > 0.0f)) continue;
       const double t = i + 1;
       s1 += 1.0;
       st += t;
