@@ -158,6 +158,10 @@ msgs = {
   {{k}, r}, 'error with 1st input'
   {k, struct('r', r)}, 'error with 2nd input'
   {k, sparse(1)}, 'error with 2nd input'
+  {[], []}, sprintf('error with 1st input: Need to declare a double complex M-by-N-by-... array for the input data.\n\t (in:[ 0 0 ... ]) ndim: 2 ')
+  {true(4), r}, 'error with 1st input'
+  {complex(zeros(2, 2, 1, 1, 1, 1, 1, 1, 2)), r}, sprintf('(in:[ 2 2 ... ]) ndim: 9 ')
+  {k, complex([])}, sprintf('error with 2nd input: Need an even number of readout points M and at least 2 navigator lines K.\n\t (in:[ 0 0 ... ]) ')
 };
 for i = 1:rows(msgs)
   args = msgs{i, 1};
