@@ -22,6 +22,10 @@ FUZZ_GENERATOR(lineplace) {
                           rng.chance(0.8) ? ny : fuzz_value(rng, 1, 40),
                           rng.chance(0.9) ? z : fuzz_value(rng, 1, 3)});
   call.add(sz, fuzz_describe(sz));
-  if (rng.chance(0.05)) call.in.pop_back(), call.args.pop_back();
+  if (rng.chance(0.05)) {  // too few inputs
+    mxDestroyArray(call.in.back());
+    call.in.pop_back();
+    call.args.pop_back();
+  }
   fuzz_perturb(rng, call, 0.3);
 }

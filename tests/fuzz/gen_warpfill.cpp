@@ -25,6 +25,10 @@ FUZZ_GENERATOR(warpfill) {
                           rng.chance(0.8) ? ny : fuzz_value(rng, 1, 16),
                           rng.chance(0.8) ? nz : fuzz_value(rng, 1, 8)});
   call.add(sz, fuzz_describe(sz));
-  if (rng.chance(0.05)) call.in.pop_back(), call.args.pop_back();
+  if (rng.chance(0.05)) {  // too few inputs
+    mxDestroyArray(call.in.back());
+    call.in.pop_back();
+    call.args.pop_back();
+  }
   fuzz_perturb(rng, call, 0.3);
 }
