@@ -19,16 +19,20 @@ void zero_outputs(int a, int b, double *sigma, ComplexD *u, ComplexD *v) {
 DMat *real_form(const ComplexD *A, const float *weights, int a, int b) {
   DMat *R = svdNewDMat(2 * a, 2 * b);
   if (R == nullptr) return nullptr;
-  for (int j = 0; j < b; ++j)
-    for (int i = 0; i < a; ++i) {
+  // Row by row: R's rows are written in order, and the b elements of A a
+  // row reads stay in cache for the next row.
+  for (int i = 0; i < a; ++i) {
+    double *top = R->value[i], *bottom = R->value[a + i];
+    for (int j = 0; j < b; ++j) {
       const int64_t k = i + static_cast<int64_t>(a) * j;
       const double w = weights != nullptr ? weights[k] : 1.0;
       const double re = w * A[k].re, im = w * A[k].im;
-      R->value[i][j] = re;
-      R->value[i][b + j] = im;
-      R->value[a + i][j] = -im;
-      R->value[a + i][b + j] = re;
+      top[j] = re;
+      top[b + j] = im;
+      bottom[j] = -im;
+      bottom[b + j] = re;
     }
+  }
   return R;
 }
 

@@ -93,6 +93,7 @@ DMat *svdNewDMat(int rows, int cols) {
   double *block = static_cast<double *>(
       vtx_calloc(static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols), sizeof(double)));
   if (D->value == nullptr || block == nullptr) {
+    report_perror("svdNewDMat: value");
     vtx_free(block);
     vtx_free(D->value);
     vtx_free(D);
@@ -128,28 +129,39 @@ void svdDeleteSVDRec(SVDRec *R) {
 
 SMat *svdConvertDtoS(const DMat *D) {
   if (D == nullptr) return nullptr;
+  // Row by row (the layout of D): column counts first, then each entry at
+  // its column's next place, which keeps the rows ascending in a column.
+  int *next = static_cast<int *>(vtx_calloc(static_cast<std::size_t>(D->cols) + 1, sizeof(int)));
   long long count = 0;
-  for (int i = 0; i < D->rows; ++i)
-    for (int j = 0; j < D->cols; ++j)
-      if (D->value[i][j] != 0.0) ++count;  // NaN counts
-  SMat *S = count <= INT_MAX ? svdNewSMat(D->rows, D->cols, static_cast<int>(count)) : nullptr;
+  if (next != nullptr)
+    for (int i = 0; i < D->rows; ++i) {
+      const double *row = D->value[i];
+      for (int j = 0; j < D->cols; ++j)
+        if (row[j] != 0.0) {  // NaN counts
+          ++next[j + 1];
+          ++count;
+        }
+    }
+  SMat *S = (next != nullptr && count <= INT_MAX)
+                ? svdNewSMat(D->rows, D->cols, static_cast<int>(count))
+                : nullptr;
   if (S == nullptr) {
+    vtx_free(next);
     svd_report_error("svdConvertDtoS: failed to allocate S");
     return nullptr;
   }
-  int k = 0;
-  for (int j = 0; j < D->cols; ++j) {
-    S->pointr[j] = k;
-    for (int i = 0; i < D->rows; ++i) {
-      const double v = D->value[i][j];
-      if (v != 0.0) {
+  for (int j = 0; j < D->cols; ++j) next[j + 1] += next[j];
+  for (int j = 0; j <= D->cols; ++j) S->pointr[j] = next[j];
+  for (int i = 0; i < D->rows; ++i) {
+    const double *row = D->value[i];
+    for (int j = 0; j < D->cols; ++j)
+      if (row[j] != 0.0) {
+        const int k = next[j]++;
         S->rowind[k] = i;
-        S->value[k] = v;
-        ++k;
+        S->value[k] = row[j];
       }
-    }
   }
-  S->pointr[D->cols] = S->vals;
+  vtx_free(next);
   return S;
 }
 
