@@ -11,9 +11,10 @@
 %     Y    real double N_acq-by-1 (further columns are ignored): the 1-based
 %          phase-encode line of each acquired line. A value is made 0-based
 %          in single precision and truncated toward zero, so 3.7 lands on
-%          line 3. Lines listed twice keep the later data. A line number
-%          outside 1 ... Ny (0 and negative numbers, NaN, Inf included) is
-%          left out of the grid and of the density weights.
+%          line 3 (and 0.5 on line 1). Lines listed twice keep the later
+%          data. A line whose 0-based number truncates outside 0 ... Ny-1
+%          (a Y of 0 or less, of Ny+1 or more, NaN, Inf) is left out of
+%          the grid and of the density weights.
 %     K    double Nx-by-N_acq-by-Z, complex or real (real data are taken
 %          with zero imaginary parts): the acquired lines of every slice.
 %          The data are rounded to single precision on the way in.

@@ -9,9 +9,9 @@
 %          line number (first column) and plane number (second column) of
 %          each acquired line. Both are made 0-based in single precision
 %          and truncated toward zero, so [3.5 1.9] lands on line 2, plane 0
-%          (0-based). A line whose line or plane number falls outside
-%          1 ... Ny or 1 ... Z (0, negative numbers, NaN, Inf included) is
-%          left out.
+%          (0-based). A line whose 0-based line or plane number truncates
+%          outside 0 ... Ny-1 or 0 ... Z-1 (a value of 0 or less, beyond
+%          the grid, NaN, Inf) is left out.
 %     K    double Nx-by-N_acq, complex or real (real data are taken with
 %          zero imaginary parts). The data are rounded to single precision
 %          on the way in.

@@ -73,7 +73,8 @@ VTX_MEX_EXPORT void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArr
     vtx_free(pos);
     return;
   }
-  ComplexD *a = host_to_complex(prhs[1], host_count(kdims, 2));
+  const long long n_in = host_count(kdims, 2);
+  ComplexD *a = host_to_complex(prhs[1], n_in);
   if (a == nullptr) {
     mexPrintf("error with 2nd input: not enough memory for a %d-by-%d array.\n", kdims[0],
               kdims[1]);
@@ -81,7 +82,7 @@ VTX_MEX_EXPORT void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArr
     return;
   }
   // The data travel in single precision.
-  for (long long i = 0; i < host_count(kdims, 2); ++i) {
+  for (long long i = 0; i < n_in; ++i) {
     a[i].re = kspace_single(a[i].re);
     a[i].im = kspace_single(a[i].im);
   }
