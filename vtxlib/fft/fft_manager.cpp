@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "fft/pow2fft.h"
+#include "kiss_fft.h"
 #include "kiss_fftnd.h"
 #include "vtx_alloc.h"
 
@@ -56,6 +57,30 @@ bool setup_kiss_slot(FftSlot *s, int rows, int cols, char dir) {
   int dims[2] = {cols, rows};
   s->plan->cfgnd = kiss_fftnd_alloc(dims, 2, inverse, nullptr, nullptr);
   if (s->plan->cfgnd == nullptr) return false;
+  s->direction = inverse ? 'b' : 'f';
+  s->kind = 'k';
+  return true;
+}
+
+// 1D power-of-two slot: tables for 2n doubles (n complex values).
+bool setup_pow2_line(FftSlot *s, int n, char dir) {
+  s->ip = static_cast<int32_t *>(vtx_calloc(static_cast<std::size_t>(n) + 2, sizeof(int32_t)));
+  s->w = static_cast<double *>(vtx_malloc(static_cast<std::size_t>(n / 2) * sizeof(double)));
+  if (s->ip == nullptr || s->w == nullptr) return false;
+  s->kind = 'o';
+  s->direction = dir;
+  return true;
+}
+
+// 1D KISS FFT slot: transforms out of place into its line buffer.
+bool setup_kiss_line(FftSlot *s, int n, char dir) {
+  s->plan = static_cast<KissPlan *>(vtx_calloc(1, sizeof(KissPlan)));
+  if (s->plan == nullptr) return false;
+  int inverse = (dir != 0 && dir != 'f') ? 1 : 0;
+  s->plan->cfg1d = kiss_fft_alloc(n, inverse, nullptr, nullptr);
+  s->plan->line =
+      static_cast<ComplexD *>(vtx_malloc(static_cast<std::size_t>(n) * sizeof(ComplexD)));
+  if (s->plan->cfg1d == nullptr || s->plan->line == nullptr) return false;
   s->direction = inverse ? 'b' : 'f';
   s->kind = 'k';
   return true;
@@ -197,4 +222,111 @@ void fftshift_2d(ComplexD *data, int rows, int cols) {
       left[j + hr] = t;
     }
   }
+}
+
+int alloc_fft(FftManager *m, int n, char dir) {
+  if (m->id >= fft_manager_counter || m->slots == nullptr) {
+    std::fprintf(stderr,
+                 "alloc_fft: It appears the VTX fft manager is not initialized.  Unable to "
+                 "proceed.\n");
+    return -1;
+  }
+  int i = 0;
+  for (; i < kFftSlots && m->slots[i] != nullptr; ++i)
+    if (slot_matches(m->slots[i], n, 1, dir, n, 1)) return i;
+  if (i == kFftSlots) {
+    std::fprintf(
+        stderr,
+        "Error: The FFT manager ran out of available FFT slots.id: %d, needed %d, max = %d\n",
+        m->id, i + 1, kFftSlots);
+    return -1;
+  }
+  if (n < 1) {
+    std::fprintf(stderr, "Error: cannot plan an FFT of length %d.\n", n);
+    return -1;
+  }
+  FftSlot *s = static_cast<FftSlot *>(vtx_calloc(1, sizeof(FftSlot)));
+  if (s == nullptr) {
+    std::fprintf(stderr, "Error: could not allocate an FFT slot.\n");
+    return -1;
+  }
+  s->key = n;
+  s->dimensionality = 1;
+  s->size0 = n;
+  s->size1 = 1;
+  bool ok = fft_is_pow2(n) ? setup_pow2_line(s, n, dir) : setup_kiss_line(s, n, dir);
+  if (!ok) {
+    std::fprintf(stderr, "Error: could not allocate the plan of an FFT of length %d.\n", n);
+    release_slot(s);
+    return -1;
+  }
+  m->slots[i] = s;
+  ++m->count;
+  return i;
+}
+
+int fft(FftManager *m, int n, ComplexD *data, char dir) {
+  if (m->id >= fft_manager_counter || m->slots == nullptr) {
+    std::fprintf(stderr,
+                 "fft: It appears the VTX fft manager is not initialized.  Unable to proceed.\n");
+    return -1;
+  }
+  // Any other character would get a fresh KISS FFT slot on every call (its
+  // direction is normalised) and soon fill the table.
+  if (dir != 'f' && dir != 'b') {
+    std::fprintf(stderr, "Error!!! Need to declare a direction of 'f' or 'b'! (dir='%c')\n", dir);
+    return -1;
+  }
+  if (n < 1) return 0;  // nothing to transform
+  int found = -1;
+  for (int i = 0; i < m->count && i < kFftSlots && m->slots[i] != nullptr; ++i) {
+    if (slot_matches(m->slots[i], n, 1, dir, n, 1)) {
+      found = i;
+      break;
+    }
+  }
+  if (found < 0) {
+    if (m->count >= kFftSlots) {
+      std::fprintf(stderr, "Error!!! No suitable fft manager objects!  Need a new manager.\n");
+      return -1;
+    }
+    found = alloc_fft(m, n, dir);
+    if (found < 0) return -1;
+  }
+  FftSlot *s = m->slots[found];
+  if (s->kind == 'o') {
+    if (s->first_use == 0) {
+      s->ip[0] = 0;
+      s->first_use = 1;
+    }
+    cfft_pow2(2 * n, dir == 'f' ? -1 : 1, reinterpret_cast<double *>(data), s->ip, s->w);
+    return 0;
+  }
+  ComplexD *line = s->plan->line;
+  kiss_fft_stride(s->plan->cfg1d, reinterpret_cast<const kiss_fft_cpx *>(data),
+                  reinterpret_cast<kiss_fft_cpx *>(line), 1);
+  for (int j = 0; j < n; ++j) data[j] = line[j];
+  return 0;
+}
+
+int fft_line(FftLine *l) {
+  int n = l->length;
+  if (n < 1) return fft(l->manager, n, l->line, l->direction);
+  double scale = l->direction == 'b' ? static_cast<double>(n) : 1.0;
+  // The centring takes the origin from index h to 0 before the transform and
+  // the zero frequency back to h after it. Written as rotations so that an
+  // odd n keeps every sample (MATLAB's ifftshift and fftshift).
+  int h = l->centring ? n / 2 : 0;
+  const ComplexD *in = l->line;
+  ComplexD *work = l->work;
+  for (int j = 0; j < n - h; ++j) work[j] = in[j + h];
+  for (int j = n - h; j < n; ++j) work[j] = in[j + h - n];
+  int r = fft(l->manager, n, work, l->direction);
+  if (r != 0) return r;  // the line keeps its values
+  int back = n - h;      // fftshift: out[k] = work[(k - h) mod n]
+  ComplexD *out = l->line;
+  for (int k = 0; k < h; ++k)
+    out[k] = ComplexD{work[k + back].re / scale, work[k + back].im / scale};
+  for (int k = h; k < n; ++k) out[k] = ComplexD{work[k - h].re / scale, work[k - h].im / scale};
+  return r;
 }

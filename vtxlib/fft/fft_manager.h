@@ -1,7 +1,7 @@
 // Per-call cache of FFT plans in numbered slots, one per (size, direction,
-// dimensionality). Power-of-two sizes run on the split-radix back-end
-// (kind 'o'), all others on KISS FFT (kind 'k'). No transform is scaled;
-// the forward transform has the exponent -2*pi*i.
+// dimensionality): 2D slices and 1D lines share one table. Power-of-two sizes run on the
+// split-radix back-end (kind 'o'), all others on KISS FFT (kind 'k'). No transform is scaled; the
+// forward transform has the exponent -2*pi*i.
 #ifndef VTX_FFT_MANAGER_H
 #define VTX_FFT_MANAGER_H
 
@@ -52,6 +52,16 @@ struct FftManager {
   FftSlot **slots;
 };
 
+// Argument record of fft_line, filled by the caller.
+struct FftLine {
+  char direction;    // 'f' or 'b'
+  ComplexD *line;    // n values, transformed in place
+  int32_t length;    // n
+  ComplexD *work;    // n values of caller-owned scratch
+  int32_t centring;  // non-zero: origin and zero frequency at index n/2
+  FftManager *manager;
+};
+
 // 0; -1 with a message when the slot table cannot be allocated (the
 // manager then counts as not initialised).
 int fft_manager_init(FftManager *m);
@@ -62,6 +72,15 @@ int alloc_2dfft(FftManager *m, int rows, int cols, char dir);
 // Transforms the rows x cols column-major slice in place. 0; -1 with the
 // slice unchanged.
 int run_2dfft(FftManager *m, int rows, int cols, ComplexD *data, char dir);
+// Index of the 1D slot for (n, dir), created if needed; -1.
+int alloc_fft(FftManager *m, int n, char dir);
+// Transforms the n values at data in place, unscaled. 0; -1 with the data
+// unchanged.
+int fft(FftManager *m, int n, ComplexD *data, char dir);
+// Transforms one line through its work line, with the optional centring
+// (fftshift(fft(ifftshift(x))) for 'f') and 1/n on 'b'. The result of the
+// fft call; a refused transform leaves the line unchanged.
+int fft_line(FftLine *l);
 // Swaps the quadrants of the leading 2*(rows/2) x 2*(cols/2) block.
 void fftshift_2d(ComplexD *data, int rows, int cols);
 // The slot-kind test: 1 when d is a power of two (1 included), else 0.
