@@ -27,7 +27,9 @@ test: build
 # A long campaign: FUZZ_CALLS calls per module from a fresh seed (or SEED=).
 FUZZ_CALLS ?= 100000
 fuzz: asan
-	$(ASAN)/gateway_fuzz --calls $(FUZZ_CALLS) --seed $${SEED:-$$(date +%s)}
+	seed=$${SEED:-$$(date +%s)}; \
+	$(ASAN)/gateway_fuzz --calls $(FUZZ_CALLS) --seed $$seed && \
+	$(ASAN)/gateway_fuzz --calls $(FUZZ_CALLS) --seed $$seed --mex-dir $(ASAN)/mex-interleaved
 
 demo: build
 	octave-cli --no-gui --norc --quiet demo/run_demo.m

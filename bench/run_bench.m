@@ -2,7 +2,8 @@
 % Each module has one benchmark, bench/bench_<name>.m, run when its module
 % is built.
 root = fileparts(fileparts(mfilename('fullpath')));
-addpath(fullfile(root, 'build', 'octave'), fullfile(root, 'tests', 'fixtures'), fullfile(root, 'bench'));
+addpath(fullfile(root, 'build', 'octave'), fullfile(root, 'build', 'bench'), ...
+        fullfile(root, 'tests', 'fixtures'), fullfile(root, 'bench'));
 fftw('threads', 1);   % the modules run on one thread; so does the peer
 modules = {'xform2', 'grappa', 'coilsens', 'sense', 'lcurvesense', 'unfold', ...
            'lineplace', 'warpfill', 'halfscan', 'cinefilter', 'flipmap', ...

@@ -3,6 +3,11 @@
 // create arrays, call mexFunction through mexhost_call and read the
 // console text the call printed. Written from the documented behaviour
 // of the operations; sizes are 64-bit as in Octave.
+//
+// Like the real hosts it offers two complex interfaces, chosen by the
+// module at compile time: split planes (mxGetPi), or interleaved values
+// (mxGetComplexDoubles) when MX_HAS_INTERLEAVED_COMPLEX is 1. A module sees
+// only its own; drivers (tests, tools) define MEXHOST_BOTH_APIS to see both.
 #ifndef MEXHOST_MEX_H
 #define MEXHOST_MEX_H
 
@@ -37,9 +42,26 @@ struct mxArray;
 
 #define MEXHOST_API extern "C" __attribute__((visibility("default")))
 
+#ifndef MX_HAS_INTERLEAVED_COMPLEX
+#define MX_HAS_INTERLEAVED_COMPLEX 0
+#endif
+
+typedef double mxDouble;
+typedef struct {
+  mxDouble real;
+  mxDouble imag;
+} mxComplexDouble;
+
 // Inspection
 MEXHOST_API double *mxGetPr(const mxArray *a);
+#if !MX_HAS_INTERLEAVED_COMPLEX || defined(MEXHOST_BOTH_APIS)
 MEXHOST_API double *mxGetPi(const mxArray *a);
+#endif
+#if MX_HAS_INTERLEAVED_COMPLEX || defined(MEXHOST_BOTH_APIS)
+MEXHOST_API mxDouble *mxGetDoubles(const mxArray *a);
+MEXHOST_API mxComplexDouble *mxGetComplexDoubles(const mxArray *a);
+MEXHOST_API int mxSetComplexDoubles(mxArray *a, mxComplexDouble *data);
+#endif
 MEXHOST_API void *mxGetData(const mxArray *a);
 MEXHOST_API mwSize mxGetNumberOfDimensions(const mxArray *a);
 MEXHOST_API const mwSize *mxGetDimensions(const mxArray *a);
@@ -71,6 +93,13 @@ MEXHOST_API void mxSetFieldByNumber(mxArray *a, mwIndex index, int field, mxArra
 MEXHOST_API mxArray *mxCreateString(const char *text);
 MEXHOST_API mxArray *mxCreateCellMatrix(mwSize m, mwSize n);
 MEXHOST_API void mxDestroyArray(mxArray *a);
+MEXHOST_API int mxSetDimensions(mxArray *a, const mwSize *dims, mwSize ndims);
+
+// Memory handed out for one call: freed when the call ends unless an array
+// has taken it over (mxSetComplexDoubles).
+MEXHOST_API void *mxMalloc(std::size_t n);
+MEXHOST_API void *mxCalloc(std::size_t n, std::size_t size);
+MEXHOST_API void mxFree(void *p);
 
 // Console
 MEXHOST_API int mexPrintf(const char *fmt, ...) __attribute__((format(printf, 1, 2)));

@@ -1,5 +1,7 @@
-// Array records and the MEX operations over them. Arrays keep their real
-// and imaginary planes apart, as MATLAB and Octave hand them to modules.
+// Array records and the MEX operations over them. A double array keeps its
+// values in one of two layouts at a time, split planes or interleaved
+// pairs, and converts when a module asks for the other: modules of either
+// complex interface and the drivers share one array.
 #include "mexhost.h"
 
 #include <dlfcn.h>
@@ -18,7 +20,12 @@ struct mxArray {
   bool sparse = false;
   bool phantom = false;  // reports sizes, holds no data
   std::vector<mwSize> dims;
-  std::vector<double> re, im;        // double class
+  std::vector<double> re, im;  // double class, split planes
+  double *z = nullptr;         // double class, interleaved pairs
+  void *z_block = nullptr;     // the allocation z lives in
+  std::size_t z_bytes = 0;
+  bool z_current = false;            // z holds the values, re and im are stale
+  bool half_storage = false;         // complex and made by a module (see mxGetComplexDoubles)
   std::vector<unsigned char> bytes;  // other numeric and logical classes
   std::string text;                  // char class, column-major
   std::vector<std::string> fields;   // struct class
@@ -32,6 +39,8 @@ int warnings = 0;
 std::string last_warning;
 int getstring_failure = 0;
 std::vector<char *> call_strings;
+std::vector<void *> call_blocks;  // mxMalloc'd during a call, not yet taken over
+bool in_call = false;
 
 std::size_t count_of(const std::vector<mwSize> &dims) {
   std::size_t n = 1;
@@ -71,17 +80,132 @@ std::size_t class_bytes(mxClassID cls) {
   std::abort();
 }
 
+// Brings the split planes up to date from the interleaved pairs.
+void to_planes(mxArray *a) {
+  if (!a->z_current) return;
+  const std::size_t n = count_of(a->dims);
+  a->re.assign(n, 0.0);
+  if (a->complex) a->im.assign(n, 0.0);
+  for (std::size_t k = 0; k < n; ++k) {
+    a->re[k] = a->z[2 * k];
+    if (a->complex) a->im[k] = a->z[2 * k + 1];
+  }
+  a->z_current = false;
+}
+
+bool take_block(void *p, std::size_t *bytes);
+
 }  // namespace
 
 // Empty arrays have no planes: some hosts hand out null for them.
 double *mxGetPr(const mxArray *a) {
-  if (a->cls != mxDOUBLE_CLASS || a->phantom || a->re.empty()) return nullptr;
+  if (a->cls != mxDOUBLE_CLASS || a->phantom) return nullptr;
+  to_planes(const_cast<mxArray *>(a));
+  if (a->re.empty()) return nullptr;
   return const_cast<double *>(a->re.data());
 }
 
 double *mxGetPi(const mxArray *a) {
-  if (a->cls != mxDOUBLE_CLASS || !a->complex || a->phantom || a->im.empty()) return nullptr;
+  if (a->cls != mxDOUBLE_CLASS || !a->complex || a->phantom) return nullptr;
+  to_planes(const_cast<mxArray *>(a));
+  if (a->im.empty()) return nullptr;
   return const_cast<double *>(a->im.data());
+}
+
+mxDouble *mxGetDoubles(const mxArray *a) {
+  if (a->complex) return nullptr;
+  return mxGetPr(a);
+}
+
+mxComplexDouble *mxGetComplexDoubles(const mxArray *a) {
+  if (a->cls != mxDOUBLE_CLASS || !a->complex || a->phantom) return nullptr;
+  const std::size_t n = count_of(a->dims);
+  if (n == 0) return nullptr;
+  // Octave 7 gives a complex array made inside a module storage for only
+  // half its values, and writing them all crashes it: such an array must be
+  // made empty and handed a full buffer (mxSetComplexDoubles).
+  if (a->half_storage && a->z == nullptr)
+    misuse("mxGetComplexDoubles",
+           "a complex array made by the module has half its storage in Octave");
+  mxArray *m = const_cast<mxArray *>(a);
+  if (!m->z_current) {
+    if (m->z_bytes < 2 * n * sizeof(double)) {
+      std::free(m->z_block);
+      m->z = static_cast<double *>(std::malloc(2 * n * sizeof(double)));
+      m->z_block = m->z;
+      m->z_bytes = m->z != nullptr ? 2 * n * sizeof(double) : 0;
+      if (m->z == nullptr) return nullptr;
+    }
+    for (std::size_t k = 0; k < n; ++k) {
+      m->z[2 * k] = k < m->re.size() ? m->re[k] : 0.0;
+      m->z[2 * k + 1] = k < m->im.size() ? m->im[k] : 0.0;
+    }
+    m->z_current = true;
+  }
+  return reinterpret_cast<mxComplexDouble *>(m->z);
+}
+
+// Takes over a block from mxMalloc (kept with its size in front of it).
+int mxSetComplexDoubles(mxArray *a, mxComplexDouble *data) {
+  std::size_t bytes = 0;
+  if (a->cls != mxDOUBLE_CLASS || !a->complex || !take_block(data, &bytes))
+    misuse("mxSetComplexDoubles", "not a complex double array, or memory not from mxMalloc");
+  std::free(a->z_block);
+  a->z_block = reinterpret_cast<char *>(data) - sizeof(std::size_t);
+  a->z = reinterpret_cast<double *>(data);
+  a->z_bytes = bytes;
+  a->z_current = true;
+  a->half_storage = false;
+  a->re.clear();
+  a->im.clear();
+  return 1;
+}
+
+int mxSetDimensions(mxArray *a, const mwSize *dims, mwSize ndims) {
+  std::vector<mwSize> d = normal_dims(ndims, dims);
+  const std::size_t n = count_of(d);
+  // The hosts reshape without reallocating: the storage must hold them.
+  const std::size_t have = a->z_current ? a->z_bytes / (2 * sizeof(double)) : a->re.size();
+  if (a->cls != mxDOUBLE_CLASS || n > have) misuse("mxSetDimensions", "sizes beyond the storage");
+  a->dims = d;
+  return 0;
+}
+
+namespace {
+
+bool take_block(void *p, std::size_t *bytes) {
+  for (std::size_t i = 0; i < call_blocks.size(); ++i) {
+    if (call_blocks[i] != p) continue;
+    std::memcpy(bytes, static_cast<char *>(p) - sizeof(std::size_t), sizeof(std::size_t));
+    call_blocks.erase(call_blocks.begin() + static_cast<long>(i));
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void *mxMalloc(std::size_t n) {
+  char *raw = static_cast<char *>(std::malloc(n + sizeof(std::size_t)));
+  if (raw == nullptr) return nullptr;
+  std::memcpy(raw, &n, sizeof n);
+  call_blocks.push_back(raw + sizeof(std::size_t));
+  return raw + sizeof(std::size_t);
+}
+
+void *mxCalloc(std::size_t n, std::size_t size) {
+  if (size != 0 && n > static_cast<std::size_t>(-1) / size) return nullptr;
+  void *p = mxMalloc(n * size);
+  if (p != nullptr) std::memset(p, 0, n * size);
+  return p;
+}
+
+void mxFree(void *p) {
+  std::size_t bytes = 0;
+  if (p == nullptr) return;
+  if (!take_block(p, &bytes))
+    misuse("mxFree", "memory not from mxMalloc, or taken over by an array");
+  std::free(static_cast<char *>(p) - sizeof(std::size_t));
 }
 
 void *mxGetData(const mxArray *a) {
@@ -185,6 +309,7 @@ mxArray *mxCreateNumericArray(mwSize ndims, const mwSize *dims, mxClassID cls, m
   if (a == nullptr) return nullptr;
   a->cls = cls;
   a->dims = normal_dims(ndims, dims);
+  a->half_storage = in_call && cplx == mxCOMPLEX;
   std::size_t n = count_of(a->dims);
   if (cls == mxDOUBLE_CLASS) {
     a->complex = cplx == mxCOMPLEX;
@@ -248,6 +373,7 @@ mxArray *mxCreateCellMatrix(mwSize m, mwSize n) {
 void mxDestroyArray(mxArray *a) {
   if (a == nullptr) return;
   for (mxArray *v : a->values) mxDestroyArray(v);
+  std::free(a->z_block);
   delete a;
 }
 
@@ -279,9 +405,13 @@ void mexhost_call(MexFunction fn, int nlhs, mxArray *plhs[], int nrhs, const mxA
   console.clear();
   warnings = 0;
   last_warning.clear();
+  in_call = true;
   fn(nlhs, plhs, nrhs, prhs);
+  in_call = false;
   for (char *s : call_strings) std::free(s);
   call_strings.clear();
+  for (void *p : call_blocks) std::free(static_cast<char *>(p) - sizeof(std::size_t));
+  call_blocks.clear();
 }
 
 const char *mexhost_console() {

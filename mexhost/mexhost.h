@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+// Drivers see both complex interfaces of the host.
+#define MEXHOST_BOTH_APIS
 #include "mex.h"
 
 typedef void (*MexFunction)(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]);

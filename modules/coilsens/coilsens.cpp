@@ -19,7 +19,7 @@ const char kThirdInput[] =
 // 1-based line numbers -> 0-based: truncated toward zero, then minus 1.
 // Values no int can hold become INT_MIN, which no range accepts.
 int *read_lines(const mxArray *a, int nY) {
-  const double *pr = mxGetPr(a);
+  const double *pr = host_real_values(a);
   int *lines = static_cast<int *>(vtx_malloc(static_cast<std::size_t>(nY) * sizeof(int)));
   if (lines == nullptr || pr == nullptr) {
     vtx_free(lines);

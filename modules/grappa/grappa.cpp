@@ -49,7 +49,7 @@ Check verdict(bool ok) {
 
 // A full real double array whose values can be read.
 bool real_double(const mxArray *a) {
-  return host_is_double(a) && !mxIsComplex(a) && (mxIsEmpty(a) || mxGetPr(a) != nullptr);
+  return host_is_double(a) && !mxIsComplex(a) && (mxIsEmpty(a) || host_real_values(a) != nullptr);
 }
 
 // A full real double array with one column (or none at all when empty_ok).
@@ -78,7 +78,7 @@ bool grid_fits(long long M, long long N, long long L) {
 Check read_size(const mxArray *in, GrappaArgs *a) {
   int d[2];
   if (!real_double(in) || host_dims(in, d, 2) != 2 || d[0] != 1 || d[1] != 3) return kRefused;
-  const double *v = mxGetPr(in);
+  const double *v = host_real_values(in);
   if (!read_dim(v[0], &a->M) || !read_dim(v[1], &a->N) || !read_dim(v[2], &a->L)) return kRefused;
   if (a->N < 0) a->N = 0;
   return verdict(a->M >= 0 && a->L >= 0 && grid_fits(a->M, a->N, a->L));
@@ -146,7 +146,7 @@ Check read_dks(const mxArray *in, GrappaArgs *a) {
   if (!real_column(in, true)) return kRefused;
   if (mxIsEmpty(in)) return kOk;
   const std::size_t n = mxGetNumberOfElements(in);
-  const double *v = mxGetPr(in);
+  const double *v = host_real_values(in);
   a->dks = static_cast<int *>(vtx_malloc(n * sizeof(int)));
   if (a->dks == nullptr) {
     mexPrintf("5th input: not enough memory for %d dk values.\n", static_cast<int>(n));
@@ -181,7 +181,7 @@ Check read_params(const mxArray *in, GrappaArgs *a) {
 Check read_radius(const mxArray *in, GrappaArgs *a) {
   if (!real_column(in, true)) return kRefused;
   if (mxIsEmpty(in)) return kOk;
-  double r = mxGetPr(in)[0];
+  double r = host_real_values(in)[0];
   // Beyond float range the radius only has to stay outside (0, 1].
   if (r > 2.0) r = 2.0;
   if (r < -1.0) r = -1.0;
@@ -192,7 +192,7 @@ Check read_radius(const mxArray *in, GrappaArgs *a) {
 Check read_grog(const mxArray *in, GrappaArgs *a) {
   if (!real_double(in)) return kRefused;
   if (mxIsEmpty(in)) return kOk;
-  double g = mxGetPr(in)[0];
+  double g = host_real_values(in)[0];
   if (!(g > -1.0 && g < 3.0)) return kRefused;
   a->grog = static_cast<int>(g);
   return kOk;

@@ -17,7 +17,7 @@ struct ParamsFields {
 // A field value of element i that is a non-empty full double array, or null.
 const mxArray *double_field(const mxArray *a, int i, int field) {
   const mxArray *v = mxGetFieldByNumber(a, i, field);
-  if (v == nullptr || !host_is_double(v) || mxIsEmpty(v) || mxGetPr(v) == nullptr) return nullptr;
+  if (v == nullptr || !host_is_double(v) || mxIsEmpty(v)) return nullptr;
   return v;
 }
 
@@ -25,7 +25,7 @@ const mxArray *double_field(const mxArray *a, int i, int field) {
 int element_dk(const mxArray *a, int i, int field) {
   const mxArray *v = double_field(a, i, field);
   if (v == nullptr) return 0;
-  double d = mxGetPr(v)[0];
+  double d = host_scalar(v);
   return d >= 1.0 && d < 2147483648.0 ? static_cast<int>(d) : 0;
 }
 
@@ -91,11 +91,7 @@ bool copy_element(const mxArray *a, const ParamsFields &f, int i, long long n, G
   p->coef = static_cast<ComplexD *>(vtx_malloc(static_cast<std::size_t>(n) * sizeof(ComplexD)));
   if (p->pattern == nullptr || p->coef == nullptr) return false;
   std::memcpy(p->pattern, text, len + 1);
-  const mxArray *coef = mxGetFieldByNumber(a, i, f.coef);
-  const double *re = mxGetPr(coef);
-  const double *im = mxGetPi(coef);
-  for (long long k = 0; k < n; ++k) p->coef[k] = ComplexD{re[k], im != nullptr ? im[k] : 0.0};
-  return true;
+  return host_copy_complex(mxGetFieldByNumber(a, i, f.coef), p->coef, n);
 }
 
 }  // namespace
@@ -166,23 +162,14 @@ mxArray *grappa_params_write(const GrappaKernelSet *set, int L) {
     const GrappaPattern *table = set->patterns != nullptr ? set->patterns[i] : nullptr;
     for (int j = 0; j < n; ++j, ++e) {
       const GrappaPattern *p = table != nullptr ? &table[j] : nullptr;
-      mxArray *dk = mxCreateDoubleMatrix(1, 1, mxREAL);
-      if (dk != nullptr) mxGetPr(dk)[0] = set->dks[i];
-      mxSetFieldByNumber(out, e, 0, dk);
+      const int one[2] = {1, 1};
+      const double dk = set->dks[i];
+      mxSetFieldByNumber(out, e, 0, host_from_real(2, one, &dk));
       const char *text = p != nullptr && p->pattern != nullptr ? p->pattern : "";
       mxSetFieldByNumber(out, e, 1, mxCreateString(text));
       if (grog) mxSetFieldByNumber(out, e, 3, mxCreateString(p && p->dir ? "parallel" : "normal"));
-      mxArray *coef =
-          mxCreateDoubleMatrix(static_cast<mwSize>(nsrc), static_cast<mwSize>(ncols), mxCOMPLEX);
-      if (coef != nullptr && p != nullptr && p->coef != nullptr) {
-        double *re = mxGetPr(coef);
-        double *im = mxGetPi(coef);
-        for (long long k = 0; k < nsrc * ncols; ++k) {
-          re[k] = p->coef[k].re;
-          im[k] = p->coef[k].im;
-        }
-      }
-      mxSetFieldByNumber(out, e, 2, coef);
+      const int shape[2] = {static_cast<int>(nsrc), static_cast<int>(ncols)};
+      mxSetFieldByNumber(out, e, 2, host_from_complex(2, shape, p != nullptr ? p->coef : nullptr));
     }
   }
   return out;

@@ -6,6 +6,20 @@
 #include "vtx_alloc.h"
 #include "xform2_slices.h"
 
+namespace {
+
+// Releases the working buffer and an output that will not be handed over.
+void discard(mxArray *out, ComplexD *buf) {
+  if (out != nullptr) {
+    host_complex_output_done(out, buf);
+    mxDestroyArray(out);
+  } else {
+    vtx_free(buf);
+  }
+}
+
+}  // namespace
+
 VTX_MEX_EXPORT void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]) {
   int dims[3];
   if (nrhs < 1 || !host_is_double(prhs[0]) || host_dims(prhs[0], dims, 3) < 0) {
@@ -14,9 +28,15 @@ VTX_MEX_EXPORT void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArr
     return;
   }
   const int M = dims[0], N = dims[1], L = dims[2];
-  ComplexD *buf = host_to_complex(prhs[0], host_count(dims, 3));
-  if (buf == nullptr) {
+  const long long n = host_count(dims, 3);
+  // The slices are transformed in the output's own storage where the host
+  // allows it: one copy in, none out.
+  mxArray *out = nullptr;
+  ComplexD *buf = nlhs >= 1 ? host_complex_output(3, dims, &out)
+                            : static_cast<ComplexD *>(vtx_malloc(n * sizeof(ComplexD)));
+  if (buf == nullptr || !host_copy_complex(prhs[0], buf, n)) {
     mexPrintf("error with 1st input: not enough memory for a %d-by-%d-by-%d array.\n", M, N, L);
+    discard(out, buf);
     return;
   }
   mexPrintf("\n");
@@ -25,7 +45,7 @@ VTX_MEX_EXPORT void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArr
   if (nrhs > 1) {
     if (!mxIsChar(prhs[1])) {
       mexPrintf("error with 2nd input: Need to declare string, 'f' or 'b' \n");
-      vtx_free(buf);
+      discard(out, buf);
       return;
     }
     std::size_t len = mxGetNumberOfElements(prhs[1]) + 1;
@@ -42,6 +62,10 @@ VTX_MEX_EXPORT void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArr
 
   xform2_slices(buf, M, N, L, dir);
 
-  if (nlhs >= 1) plhs[0] = host_from_complex(3, dims, buf);
-  vtx_free(buf);
+  if (out != nullptr) {
+    host_complex_output_done(out, buf);
+    plhs[0] = out;
+  } else {
+    vtx_free(buf);
+  }
 }

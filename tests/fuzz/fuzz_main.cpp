@@ -1,7 +1,7 @@
 // gateway_fuzz: calls every module's mexFunction through mexhost with the
 // argument lists of its generator.
 //
-//   gateway_fuzz [--module NAME] [--calls N] [--seed S] [--cap SECONDS]
+//   gateway_fuzz [--module NAME] [--calls N] [--seed S] [--cap SECONDS] [--mex-dir DIR]
 //   gateway_fuzz --module NAME --seed S --replay I
 //
 // Each module's campaign runs in a child process, so that a crash or a
@@ -39,6 +39,8 @@
 #endif
 
 namespace {
+
+std::string mex_dir = VTX_MEX_DIR;  // where the modules are loaded from
 
 std::map<std::string, FuzzGenerator> &registry() {
   static std::map<std::string, FuzzGenerator> r;
@@ -183,8 +185,9 @@ int campaign(const std::string &name, MexFunction fn, FuzzGenerator gen, uint64_
     std::printf("FINDING in %s: %s (status %d)\n  seed %llu, call %ld\n  %s\n", name.c_str(), what,
                 status, static_cast<unsigned long long>(seed), static_cast<long>(shared->index),
                 shared->args);
-    std::printf("  replay: gateway_fuzz --module %s --seed %llu --replay %ld\n", name.c_str(),
-                static_cast<unsigned long long>(seed), static_cast<long>(shared->index));
+    std::printf("  replay: gateway_fuzz --module %s --seed %llu --replay %ld --mex-dir %s\n",
+                name.c_str(), static_cast<unsigned long long>(seed),
+                static_cast<long>(shared->index), mex_dir.c_str());
   }
   std::printf("fuzz %-12s seed %llu: %ld of %ld calls, %d finding%s, %.1f s\n", name.c_str(),
               static_cast<unsigned long long>(seed), static_cast<long>(shared->done), calls,
@@ -217,7 +220,7 @@ void leave_scratch() {
 }
 
 int main(int argc, char **argv) {
-  std::string module, dir = VTX_MEX_DIR;
+  std::string module;
   long calls = 2000, replay = -1;
   uint64_t seed = 1;
   double cap = 20.0;
@@ -239,7 +242,7 @@ int main(int argc, char **argv) {
     else if (a == "--cap")
       cap = std::atof(v);
     else if (a == "--mex-dir")
-      dir = v;
+      mex_dir = v;
     else {
       std::fprintf(stderr, "gateway_fuzz: unknown option %s\n", a.c_str());
       return 2;
@@ -255,7 +258,7 @@ int main(int argc, char **argv) {
       std::fprintf(stderr, "gateway_fuzz: --replay needs --module\n");
       return 2;
     }
-    MexFunction fn = load(dir, module);
+    MexFunction fn = load(mex_dir, module);
     if (fn == nullptr) return 2;
     run_call(fn, registry()[module], seed, replay, nullptr, true);
     return 0;
@@ -267,7 +270,7 @@ int main(int argc, char **argv) {
   int findings = 0, passed = 0;
   for (const auto &entry : registry()) {
     if (!module.empty() && entry.first != module) continue;
-    MexFunction fn = load(dir, entry.first);
+    MexFunction fn = load(mex_dir, entry.first);
     if (fn == nullptr) {
       ++findings;
       continue;

@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cmath>
+#include <cstring>
 
 #include "vtx_alloc.h"
 
@@ -38,18 +39,46 @@ long long host_count(const int *dims, int n) {
   return count;
 }
 
-ComplexD *host_to_complex(const mxArray *a, long long n) {
-  if (n < 0 || static_cast<unsigned long long>(n) > mxGetNumberOfElements(a)) return nullptr;
+const double *host_real_values(const mxArray *a) {
+  if (!host_is_double(a) || mxIsComplex(a)) return nullptr;
+#if MX_HAS_INTERLEAVED_COMPLEX
+  return mxGetDoubles(a);
+#else
+  return mxGetPr(a);
+#endif
+}
+
+bool host_copy_complex(const mxArray *a, ComplexD *dst, long long n) {
+  if (n < 0 || static_cast<unsigned long long>(n) > mxGetNumberOfElements(a)) return false;
+  if (n == 0) return true;
+  if (!mxIsComplex(a)) {
+    const double *pr = host_real_values(a);
+    if (pr == nullptr) return false;
+    for (long long k = 0; k < n; ++k) dst[k] = ComplexD{pr[k], 0.0};
+    return true;
+  }
+#if MX_HAS_INTERLEAVED_COMPLEX
+  // The host stores complex values as we do: one copy, no reordering.
+  const mxComplexDouble *z = mxGetComplexDoubles(a);
+  if (z == nullptr) return false;
+  std::memcpy(dst, z, static_cast<std::size_t>(n) * sizeof(ComplexD));
+#else
   const double *pr = mxGetPr(a);
   const double *pi = mxGetPi(a);
-  if (pr == nullptr && n > 0) return nullptr;
+  if (pr == nullptr || pi == nullptr) return false;
+  for (long long k = 0; k < n; ++k) dst[k] = ComplexD{pr[k], pi[k]};
+#endif
+  return true;
+}
+
+ComplexD *host_to_complex(const mxArray *a, long long n) {
+  if (n < 0 || static_cast<unsigned long long>(n) > mxGetNumberOfElements(a)) return nullptr;
   ComplexD *buf =
       static_cast<ComplexD *>(vtx_malloc(static_cast<std::size_t>(n) * sizeof(ComplexD)));
   if (buf == nullptr) return nullptr;
-  if (pi != nullptr) {
-    for (long long k = 0; k < n; ++k) buf[k] = ComplexD{pr[k], pi[k]};
-  } else {
-    for (long long k = 0; k < n; ++k) buf[k] = ComplexD{pr[k], 0.0};
+  if (!host_copy_complex(a, buf, n)) {
+    vtx_free(buf);
+    return nullptr;
   }
   return buf;
 }
@@ -66,32 +95,95 @@ mxArray *create_double(int ndims, const int *dims, mxComplexity complexity) {
 
 }  // namespace
 
-mxArray *host_from_complex(int ndims, const int *dims, const ComplexD *src) {
-  mxArray *out = create_double(ndims, dims, mxCOMPLEX);
-  if (out == nullptr || src == nullptr) return out;
-  double *pr = mxGetPr(out);
-  double *pi = mxGetPi(out);
-  long long n = host_count(dims, ndims);
-  for (long long k = 0; k < n; ++k) {
-    pr[k] = src[k].re;
-    pi[k] = src[k].im;
+#if MX_HAS_INTERLEAVED_COMPLEX
+
+// Octave 7 gives a complex array created with its sizes storage for only
+// half its values; an empty one handed a full buffer is sound there, and
+// in MATLAB too.
+ComplexD *host_complex_output(int ndims, const int *dims, mxArray **out) {
+  *out = nullptr;
+  if (ndims < 1 || ndims > 8) return nullptr;
+  const long long n = host_count(dims, ndims);
+  if (n == 0) {
+    *out = create_double(ndims, dims, mxCOMPLEX);
+    return *out != nullptr ? static_cast<ComplexD *>(vtx_malloc(0)) : nullptr;
   }
+  mwSize sizes[8];
+  for (int k = 0; k < ndims; ++k) sizes[k] = static_cast<mwSize>(dims[k]);
+  const mwSize none[2] = {0, 0};
+  mxArray *a = mxCreateNumericArray(2, none, mxDOUBLE_CLASS, mxCOMPLEX);
+  void *values = a != nullptr ? mxCalloc(static_cast<std::size_t>(n), sizeof(ComplexD)) : nullptr;
+  if (values == nullptr) {
+    mxDestroyArray(a);
+    return nullptr;
+  }
+  mxSetComplexDoubles(a, static_cast<mxComplexDouble *>(values));
+  mxSetDimensions(a, sizes, static_cast<mwSize>(ndims));
+  *out = a;
+  return static_cast<ComplexD *>(values);
+}
+
+void host_complex_output_done(mxArray *out, ComplexD *values) {
+  if (out != nullptr && mxGetNumberOfElements(out) > 0) return;  // the values are the output's
+  vtx_free(values);
+}
+
+#else
+
+ComplexD *host_complex_output(int ndims, const int *dims, mxArray **out) {
+  *out = create_double(ndims, dims, mxCOMPLEX);
+  if (*out == nullptr) return nullptr;
+  ComplexD *values = static_cast<ComplexD *>(
+      vtx_calloc(static_cast<std::size_t>(host_count(dims, ndims)), sizeof(ComplexD)));
+  if (values == nullptr) {
+    mxDestroyArray(*out);
+    *out = nullptr;
+  }
+  return values;
+}
+
+void host_complex_output_done(mxArray *out, ComplexD *values) {
+  if (out != nullptr && values != nullptr) {
+    double *pr = mxGetPr(out);
+    double *pi = mxGetPi(out);
+    const std::size_t n = mxGetNumberOfElements(out);
+    for (std::size_t k = 0; k < n; ++k) {
+      pr[k] = values[k].re;
+      pi[k] = values[k].im;
+    }
+  }
+  vtx_free(values);
+}
+
+#endif
+
+mxArray *host_from_complex(int ndims, const int *dims, const ComplexD *src) {
+  mxArray *out = nullptr;
+  ComplexD *values = host_complex_output(ndims, dims, &out);
+  if (values == nullptr) return nullptr;
+  if (src != nullptr)
+    std::memcpy(values, src, static_cast<std::size_t>(host_count(dims, ndims)) * sizeof(ComplexD));
+  host_complex_output_done(out, values);
   return out;
 }
 
 mxArray *host_from_real(int ndims, const int *dims, const double *src) {
   mxArray *out = create_double(ndims, dims, mxREAL);
   if (out == nullptr || src == nullptr) return out;
+#if MX_HAS_INTERLEAVED_COMPLEX
+  double *pr = mxGetDoubles(out);
+#else
   double *pr = mxGetPr(out);
+#endif
   long long n = host_count(dims, ndims);
-  for (long long k = 0; k < n; ++k) pr[k] = src[k];
+  if (n > 0) std::memcpy(pr, src, static_cast<std::size_t>(n) * sizeof(double));
   return out;
 }
 
 int *host_read_lines(const mxArray *a, int *count) {
   *count = 0;
   std::size_t n = mxGetNumberOfElements(a);
-  const double *pr = mxGetPr(a);
+  const double *pr = host_real_values(a);
   if (n == 0 || n > INT_MAX || pr == nullptr) return nullptr;
   int *lines = static_cast<int *>(vtx_malloc(n * sizeof(int)));
   if (lines == nullptr) return nullptr;
@@ -125,6 +217,10 @@ int host_to_ndarray(const mxArray *a, NdArray *r) {
 
 double host_scalar(const mxArray *a) {
   if (!host_is_double(a) || mxGetNumberOfElements(a) == 0) return 0.0;
-  const double *pr = mxGetPr(a);
-  return pr != nullptr ? pr[0] : 0.0;
+  if (!mxIsComplex(a)) {
+    const double *pr = host_real_values(a);
+    return pr != nullptr ? pr[0] : 0.0;
+  }
+  ComplexD z = {0.0, 0.0};  // the real part of a complex scalar
+  return host_copy_complex(a, &z, 1) ? z.re : 0.0;
 }

@@ -1,7 +1,13 @@
 // The host operations the gateways use, over whichever MEX provider the
 // module is built with (MATLAB, Octave or mexhost): size reading narrowed
-// to int32, split-plane <-> interleaved copies, index lists and outputs.
-// Only files in this folder touch host arrays.
+// to int32, copies between host arrays and ComplexD buffers, index lists
+// and outputs. Only files in this folder touch host array values.
+//
+// The complex interface is chosen at compile time: split planes (mxGetPr,
+// mxGetPi) by default, or the host's interleaved values when the module is
+// built with MX_HAS_INTERLEAVED_COMPLEX=1 (mkoctfile --mex -R2018a, or
+// MATLAB's mex -R2018a). Gateways read and write values only through these
+// functions, so they are the same in both.
 #ifndef VTX_HOST_H
 #define VTX_HOST_H
 
@@ -29,14 +35,31 @@ int host_shown_dims(const mxArray *a, int *dims, int n);
 // Element count of the first n sizes, 64-bit.
 long long host_count(const int *dims, int n);
 
-// Split planes -> new interleaved buffer of n elements (imaginary parts 0
-// when a has no imaginary plane). Null when n exceeds a's elements or the
-// buffer cannot be allocated.
+// The values of a full real double array, or null (complex, sparse, other
+// classes, or no elements).
+const double *host_real_values(const mxArray *a);
+
+// The first n elements of a full double array into dst (imaginary parts 0
+// for a real array). False when a holds fewer or its values cannot be read.
+bool host_copy_complex(const mxArray *a, ComplexD *dst, long long n);
+
+// The first n elements of a into a new buffer (as host_copy_complex). Null
+// when n exceeds a's elements or the buffer cannot be allocated.
 ComplexD *host_to_complex(const mxArray *a, long long n);
 
-// Creates a complex double output of the given sizes and copies the
-// interleaved buffer into its planes (zero when src is null). Null when the
-// host cannot create it.
+// A new complex double output of the given sizes (1 to 8 dimensions) and a
+// zeroed buffer for its values, to compute into. With the interleaved
+// interface the buffer is the output's own storage (no copy out); with split
+// planes host_complex_output_done copies it in. Null, and *out null, when
+// memory runs out. Every buffer goes to host_complex_output_done once.
+ComplexD *host_complex_output(int ndims, const int *dims, mxArray **out);
+
+// Completes an output of host_complex_output: its values are in place, and
+// the buffer is released where it is not the output's own.
+void host_complex_output_done(mxArray *out, ComplexD *values);
+
+// Creates a complex double output of the given sizes and copies src into it
+// (zeros when src is null). Null when the host cannot create it.
 mxArray *host_from_complex(int ndims, const int *dims, const ComplexD *src);
 
 // Real double output of the given sizes filled from src (or zero when src
