@@ -104,10 +104,11 @@ VTX_MEX_EXPORT void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArr
     if (nlhs >= 1) plhs[0] = host_from_complex(knd, kdims, static_cast<ComplexD *>(k.data));
     if (nlhs >= 2) {
       const int sdims[2] = {Q, 1};
-      plhs[1] = host_from_real(2, sdims, nullptr);
-      double *out = plhs[1] != nullptr ? mxGetPr(plhs[1]) : nullptr;
+      double *wide = static_cast<double *>(vtx_malloc(sizeof(double) * (Q > 0 ? Q : 1)));
       const float *s = static_cast<const float *>(slopes.data);
-      for (int q = 0; out != nullptr && q < Q; ++q) out[q] = s[q];
+      for (int q = 0; wide != nullptr && q < Q; ++q) wide[q] = s[q];
+      if (wide != nullptr) plhs[1] = host_from_real(2, sdims, wide);
+      vtx_free(wide);
     }
   }
   ndarray_release(&slopes);
