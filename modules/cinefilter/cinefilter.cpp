@@ -16,7 +16,7 @@ const char kFirstInput[] =
 bool read_coefficients(const mxArray *c, int *length) {
   int d[2];
   if (!host_is_double(c) || mxIsComplex(c) || host_shown_dims(c, d, 2) != 2 || d[0] < 1 ||
-      d[1] < 1 || mxGetPr(c) == nullptr)
+      d[1] < 1 || host_real_values(c) == nullptr)
     return false;
   *length = d[0] > d[1] ? d[0] : d[1];
   return true;
@@ -57,7 +57,7 @@ VTX_MEX_EXPORT void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArr
     return;
   }
   // a(1) normalises the feedback: zero is refused rather than divided by.
-  if (!read_coefficients(prhs[2], &la) || mxGetPr(prhs[2])[0] == 0.0) {
+  if (!read_coefficients(prhs[2], &la) || host_real_values(prhs[2])[0] == 0.0) {
     mexPrintf(
         "3rd input: Need to declare an (n-by-1) array of feed-forward filter coefficient values "
         "\n");
@@ -65,7 +65,8 @@ VTX_MEX_EXPORT void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArr
     return;
   }
 
-  if (cinefilter_run(x, D0, D1, T, mxGetPr(prhs[1]), lb, mxGetPr(prhs[2]), la) != 0) {
+  if (cinefilter_run(x, D0, D1, T, host_real_values(prhs[1]), lb, host_real_values(prhs[2]), la) !=
+      0) {
     mexPrintf("not enough memory to filter %d frames of %d-by-%d with %d coefficients.\n", T, D0,
               D1, la > lb ? la : lb);
     vtx_free(x);

@@ -91,15 +91,14 @@ mxArray *kernel_struct(const FramecalState *s) {
         set != nullptr && set->ndk >= 1 && set->patterns != nullptr && set->patterns[0] != nullptr
             ? &set->patterns[0][0]
             : nullptr;
-    mxArray *dk = mxCreateDoubleMatrix(1, 1, mxREAL);
-    if (dk != nullptr) mxGetPr(dk)[0] = set != nullptr && set->dks != nullptr ? set->dks[0] : 2;
-    mxSetFieldByNumber(out, j, 0, dk);
+    const int one[2] = {1, 1};
+    const double dk = set != nullptr && set->dks != nullptr ? set->dks[0] : 2;
+    mxSetFieldByNumber(out, j, 0, host_from_real(2, one, &dk));
     mxSetFieldByNumber(out, j, 1,
                        mxCreateString(p != nullptr && p->pattern != nullptr ? p->pattern : ""));
     const int rows = set != nullptr ? set->ky * set->kx * L : 0;
-    const int coef_dims[2] = {rows, L};
-    mxSetFieldByNumber(out, j, 2,
-                       host_from_complex(2, coef_dims, p != nullptr ? p->coef : nullptr));
+    const int shape[2] = {rows, L};
+    mxSetFieldByNumber(out, j, 2, host_from_complex(2, shape, p != nullptr ? p->coef : nullptr));
   }
   return out;
 }

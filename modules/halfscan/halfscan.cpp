@@ -54,7 +54,7 @@ VTX_MEX_EXPORT void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArr
 
   // 2nd input: Ny = sz(2), even, N_acq ... 32766.
   int sdims[2];
-  const double *sz = host_is_double(prhs[1]) ? mxGetPr(prhs[1]) : nullptr;
+  const double *sz = host_real_values(prhs[1]);
   const double ny_value =
       sz != nullptr && mxGetNumberOfElements(prhs[1]) >= 2 ? std::trunc(sz[1]) : 0.0;
   if (sz == nullptr || host_shown_dims(prhs[1], sdims, 2) != 2 || !(std::fabs(ny_value) >= 1.0)) {

@@ -86,7 +86,7 @@ VTX_MEX_EXPORT void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArr
   // 3rd input: Y, P x 2.
   int yd[2];
   if (!host_is_double(prhs[2]) || mxIsComplex(prhs[2]) || host_dims(prhs[2], yd, 2) != 2 ||
-      yd[1] != 2 || (yd[0] > 0 && mxGetPr(prhs[2]) == nullptr)) {
+      yd[1] != 2 || (yd[0] > 0 && host_real_values(prhs[2]) == nullptr)) {
     mexPrintf("%s", kThird);
     return;
   }
@@ -104,7 +104,7 @@ VTX_MEX_EXPORT void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArr
     mexPrintf("error with 1st input: not enough memory for a %d-by-%d-by-%d array.\n", M, N, L);
     return;
   }
-  const double *pos = mxGetPr(prhs[2]);
+  const double *pos = host_real_values(prhs[2]);
   for (int i = 0; i < P; ++i) {
     buf.x[i] = whole(pos[i]);
     buf.y[i] = whole(pos[P + i]);
@@ -131,7 +131,7 @@ VTX_MEX_EXPORT void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArr
   if (nrhs > 3) {
     int ld[2];
     if (!host_is_double(prhs[3]) || mxIsComplex(prhs[3]) || host_dims(prhs[3], ld, 2) < 0 ||
-        ld[0] != 1 || (!mxIsEmpty(prhs[3]) && mxGetPr(prhs[3]) == nullptr)) {
+        ld[0] != 1 || (!mxIsEmpty(prhs[3]) && host_real_values(prhs[3]) == nullptr)) {
       mexPrintf("%s", kFourth);
       return;
     }
@@ -147,7 +147,7 @@ VTX_MEX_EXPORT void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArr
     return;
   }
   if (nrhs > 3) {
-    const double *lv = mxGetPr(prhs[3]);
+    const double *lv = host_real_values(prhs[3]);
     for (int j = 0; j < p; ++j) buf.lambda[j] = static_cast<float>(lv[j]);
   } else {
     for (int i = 0; i < p; ++i) {

@@ -32,7 +32,7 @@ const int kMaxSize = 32767;
 const int kMaxCoils = 16383;
 
 // The coefficient buffer as the L x Nx x Ny x 1 complex output: element k
-// takes doubles 2k and 2k+1, the layout of a ComplexD buffer.
+// takes doubles 2k and 2k+1, the layout of ComplexD.
 mxArray *unmix_output(int L, int Nx, int Ny, const double *coef) {
   const int dims[4] = {L, Nx, Ny, 1};
   return host_from_complex(4, dims, reinterpret_cast<const ComplexD *>(coef));

@@ -105,11 +105,12 @@ VTX_MEX_EXPORT void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArr
   if (nlhs >= 1) plhs[0] = host_from_complex(ndims, dims, a);
   if (nlhs >= 2) {
     const int fdims[2] = {nt, 1};
-    plhs[1] = host_from_real(2, fdims, nullptr);
-    if (plhs[1] != nullptr) {
-      double *pr = mxGetPr(plhs[1]);
-      for (int j = 0; j < nt; ++j) pr[j] = static_cast<double>(filt[j]);
+    double *wide = static_cast<double *>(vtx_malloc(nt * sizeof(double)));
+    if (wide != nullptr) {
+      for (int j = 0; j < nt; ++j) wide[j] = static_cast<double>(filt[j]);
+      plhs[1] = host_from_real(2, fdims, wide);
     }
+    vtx_free(wide);
   }
   vtx_free(filt);
   vtx_free(a);

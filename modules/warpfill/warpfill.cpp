@@ -55,7 +55,7 @@ VTX_MEX_EXPORT void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArr
     mexPrintf("error with 1st input: not enough memory for %d line positions.\n", n_acq);
     return;
   }
-  const double *y = mxGetPr(prhs[0]);
+  const double *y = host_real_values(prhs[0]);
   mexPrintf("input Y lines:\n");
   for (int s = 0; s < n_acq; ++s) {
     pos[s] = SamplePos{kspace_single(y[s]) - 1.0f, kspace_single(y[n_acq + s]) - 1.0f};
@@ -90,7 +90,7 @@ VTX_MEX_EXPORT void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArr
 
   // 3rd input: [Nx Ny Z]; Nx is that of the data.
   int sdims[2];
-  const double *sz = host_is_double(prhs[2]) ? mxGetPr(prhs[2]) : nullptr;
+  const double *sz = host_real_values(prhs[2]);
   if (sz == nullptr || host_shown_dims(prhs[2], sdims, 2) != 2 ||
       mxGetNumberOfElements(prhs[2]) < 3) {
     mexPrintf("%s", kThirdInput);
