@@ -58,24 +58,6 @@ std::vector<mwSize> normal_dims(mwSize ndims, const mwSize *dims) {
   return v;
 }
 
-std::size_t class_bytes(mxClassID cls) {
-  switch (cls) {
-    case mxLOGICAL_CLASS:
-    case mxINT8_CLASS:
-    case mxUINT8_CLASS:
-      return 1;
-    case mxINT16_CLASS:
-    case mxUINT16_CLASS:
-      return 2;
-    case mxINT32_CLASS:
-    case mxUINT32_CLASS:
-    case mxSINGLE_CLASS:
-      return 4;
-    default:
-      return 8;
-  }
-}
-
 // Uses of an operation that MATLAB and Octave leave undefined (and that may
 // crash them) stop the driver at once, so that tests and the fuzzer see them.
 [[noreturn]] void misuse(const char *op, const char *what) {
@@ -99,6 +81,28 @@ void to_planes(mxArray *a) {
 bool take_block(void *p, std::size_t *bytes);
 
 }  // namespace
+
+std::size_t mexhost_class_bytes(mxClassID cls) {
+  switch (cls) {
+    case mxLOGICAL_CLASS:
+    case mxINT8_CLASS:
+    case mxUINT8_CLASS:
+      return 1;
+    case mxINT16_CLASS:
+    case mxUINT16_CLASS:
+      return 2;
+    case mxINT32_CLASS:
+    case mxUINT32_CLASS:
+    case mxSINGLE_CLASS:
+      return 4;
+    case mxDOUBLE_CLASS:
+    case mxINT64_CLASS:
+    case mxUINT64_CLASS:
+      return 8;
+    default:
+      return 0;
+  }
+}
 
 // Empty arrays have no planes: some hosts hand out null for them.
 double *mxGetPr(const mxArray *a) {
@@ -321,7 +325,7 @@ mxArray *mxCreateNumericArray(mwSize ndims, const mwSize *dims, mxClassID cls, m
     if (a->complex) a->im.assign(n, 0.0);
   } else {
     a->complex = cplx == mxCOMPLEX;
-    a->bytes.assign(n * class_bytes(cls) * (a->complex ? 2 : 1), 0);
+    a->bytes.assign(n * mexhost_class_bytes(cls) * (a->complex ? 2 : 1), 0);
   }
   return a;
 }

@@ -39,6 +39,9 @@ MEXHOST_API mxArray *mexhost_create_sparse(mwSize m, mwSize n, mwSize nnz);
 // hand over sizes no real allocation could back.
 MEXHOST_API mxArray *mexhost_create_phantom_sizes(mwSize ndims, const mwSize *dims);
 
+// Bytes per element of a numeric or logical class; 0 for any other class.
+MEXHOST_API std::size_t mexhost_class_bytes(mxClassID cls);
+
 // Loads a module built over mexhost and returns its mexFunction, or null.
 MexFunction mexhost_load(const char *path, std::string *error);
 

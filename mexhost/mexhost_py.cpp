@@ -9,32 +9,10 @@
 
 namespace {
 
-std::size_t element_bytes(mxClassID cls) {
-  switch (cls) {
-    case mxLOGICAL_CLASS:
-    case mxINT8_CLASS:
-    case mxUINT8_CLASS:
-      return 1;
-    case mxINT16_CLASS:
-    case mxUINT16_CLASS:
-      return 2;
-    case mxINT32_CLASS:
-    case mxUINT32_CLASS:
-    case mxSINGLE_CLASS:
-      return 4;
-    case mxDOUBLE_CLASS:
-    case mxINT64_CLASS:
-    case mxUINT64_CLASS:
-      return 8;
-    default:
-      return 0;
-  }
-}
-
 // Bytes of n elements of cls, false when the count does not fit.
 bool value_bytes(std::size_t ndims, const mwSize *dims, mxClassID cls, int complex,
                  std::size_t *bytes) {
-  std::size_t n = element_bytes(cls) * (complex ? 2 : 1);
+  std::size_t n = mexhost_class_bytes(cls) * (complex ? 2 : 1);
   for (std::size_t d = 0; d < ndims; ++d) {
     if (dims[d] != 0 && n > SIZE_MAX / 2 / dims[d]) return false;
     n *= dims[d];
@@ -58,7 +36,7 @@ MexFunction mexhost_load_module(const char *path, char *error, std::size_t errle
 mxArray *mexhost_create_values(std::size_t ndims, const mwSize *dims, mxClassID cls, int complex,
                                const void *data) {
   std::size_t bytes = 0;
-  if (element_bytes(cls) == 0 || (cls == mxLOGICAL_CLASS && complex) ||
+  if (mexhost_class_bytes(cls) == 0 || (cls == mxLOGICAL_CLASS && complex) ||
       !value_bytes(ndims, dims, cls, complex, &bytes))
     return nullptr;
   const mxComplexity cplx = complex ? mxCOMPLEX : mxREAL;
@@ -90,6 +68,6 @@ void *mexhost_values(const mxArray *a) {
   if (mxGetNumberOfElements(a) == 0) return nullptr;
   if (mxGetClassID(a) == mxDOUBLE_CLASS)
     return mxIsComplex(a) ? static_cast<void *>(mxGetComplexDoubles(a)) : mxGetPr(a);
-  if (element_bytes(mxGetClassID(a)) == 0) return nullptr;
+  if (mexhost_class_bytes(mxGetClassID(a)) == 0) return nullptr;
   return mxGetData(a);
 }
