@@ -15,7 +15,8 @@
 %     SZ         real double 1-by-3, [M N L]: readout samples, phase-encode
 %                lines and coils of the output (truncated toward zero).
 %                An N below 1 leaves N to LINES; an M or L of 0 gives
-%                empty outputs of that shape. M*N*L must stay below 2^31.
+%                empty outputs of that shape and no kernels (PARAMS is
+%                0-by-1). M*N*L must stay below 2^31.
 %     DATA       complex double M-by-nY-by-L, the acquired lines in the
 %                order of LINES.
 %     LINES      real double nY-by-1, 1-based line numbers, each at least 1.

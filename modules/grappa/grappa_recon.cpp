@@ -85,8 +85,14 @@ int grappa_recon(const GrappaJob *job, bool want_image, GrappaResult *out) {
   if (out->kspace == nullptr) return -1;
   place_lines(job, out->kspace);
 
-  if (!job->given) grappa_calibrate(out->kspace, job->lines, &g, job->kernels, job->radius);
-  grappa_apply(out->kspace, job->lines, &g, nullptr, nullptr, 1.0f, job->kernels);
+  // An empty grid (M or L of 0) has nothing to calibrate from and nothing
+  // to fill, while its line count alone may be vast; it gets no kernels.
+  if (g.M == 0 || g.L == 0) {
+    if (!job->given) grappa_release_kernels(job->kernels);
+  } else {
+    if (!job->given) grappa_calibrate(out->kspace, job->lines, &g, job->kernels, job->radius);
+    grappa_apply(out->kspace, job->lines, &g, nullptr, nullptr, 1.0f, job->kernels);
+  }
 
   if (want_image) {
     out->image =
