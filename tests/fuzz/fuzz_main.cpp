@@ -1,7 +1,8 @@
 // gateway_fuzz: calls every module's mexFunction through mexhost with the
 // argument lists of its generator.
 //
-//   gateway_fuzz [--module NAME] [--calls N] [--seed S] [--cap SECONDS] [--mex-dir DIR]
+//   gateway_fuzz [--module NAME] [--calls N] [--first I] [--seed S] [--cap SECONDS]
+//                [--mex-dir DIR]
 //   gateway_fuzz --module NAME --seed S --replay I
 //
 // Each module's campaign runs in a child process, so that a crash or a
@@ -41,6 +42,7 @@
 namespace {
 
 std::string mex_dir = VTX_MEX_DIR;  // where the modules are loaded from
+long first_call = 0;                // campaigns run calls first_call, first_call + 1, ...
 
 std::map<std::string, FuzzGenerator> &registry() {
   static std::map<std::string, FuzzGenerator> r;
@@ -128,10 +130,10 @@ MexFunction load(const std::string &dir, const std::string &name) {
 #endif
   if (std::freopen("/dev/null", "w", stderr) == nullptr) _exit(3);
   if (std::freopen("/dev/null", "w", stdout) == nullptr) _exit(3);
-  for (long i = 0; i < calls; ++i) {
+  for (long i = first_call; i < first_call + calls; ++i) {
     run_call(fn, gen, seed, i, shared, false);
 #ifdef FUZZ_ASAN
-    if ((i + 1) % 200 == 0 || i + 1 == calls) {
+    if ((i + 1) % 200 == 0 || i + 1 == first_call + calls) {
       if (__lsan_do_recoverable_leak_check() != 0) {
         shared->index = i;
         std::snprintf(shared->args, sizeof shared->args,
@@ -141,7 +143,7 @@ MexFunction load(const std::string &dir, const std::string &name) {
       }
     }
 #endif
-    shared->done = i + 1;
+    shared->done = i + 1 - first_call;
   }
   _exit(0);
 }
@@ -235,6 +237,8 @@ int main(int argc, char **argv) {
       module = v;
     else if (a == "--calls")
       calls = std::atol(v);
+    else if (a == "--first")
+      first_call = std::atol(v);
     else if (a == "--seed")
       seed = std::strtoull(v, nullptr, 10);
     else if (a == "--replay")
