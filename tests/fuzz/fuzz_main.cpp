@@ -7,7 +7,8 @@
 //
 // Each module's campaign runs in a child process, so that a crash or a
 // sanitizer abort is caught; the child publishes the call it is in, and
-// the parent reports a crash, a leak or a call over the time cap with the
+// the parent reports a crash, a leak or a call over the time cap (processor
+// time, so that a loaded machine does not make findings) with the
 // seed, the call index and the argument list. Call I of a campaign draws
 // from its own generator seeded by (S, I): --replay runs that call alone,
 // in this process, and prints what it printed.
@@ -52,11 +53,38 @@ std::map<std::string, FuzzGenerator> &registry() {
 // What the child publishes for the parent: the call it is in and when it
 // started, and the argument list of that call.
 struct Shared {
-  volatile long index;  // -1 between calls
-  volatile double started;
+  volatile long index;           // -1 between calls
+  volatile double started;       // processor time at the call's start
+  volatile double wall_started;  // and wall time, for a call that waits
   volatile long done;
   char args[16384];
 };
+
+// Processor time of this process, so that a call's cost does not depend on
+// what else the machine is running.
+double cpu_now() {
+  timespec t;
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return t.tv_sec + 1e-9 * t.tv_nsec;
+}
+
+// Processor time of another process, from /proc; -1 when it cannot be read.
+double cpu_of(pid_t pid) {
+  char path[64];
+  std::snprintf(path, sizeof path, "/proc/%d/stat", static_cast<int>(pid));
+  FILE *f = std::fopen(path, "r");
+  if (f == nullptr) return -1.0;
+  char buf[1024];
+  const std::size_t n = std::fread(buf, 1, sizeof buf - 1, f);
+  std::fclose(f);
+  buf[n] = '\0';
+  const char *p = std::strrchr(buf, ')');  // the command name may hold spaces
+  unsigned long utime = 0, stime = 0;
+  if (p == nullptr || std::sscanf(p + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu",
+                                  &utime, &stime) != 2)
+    return -1.0;
+  return static_cast<double>(utime + stime) / sysconf(_SC_CLK_TCK);
+}
 
 double now() {
   timespec t;
@@ -83,7 +111,8 @@ void run_call(MexFunction fn, FuzzGenerator gen, uint64_t seed, long index, Shar
               bool verbose) {
   if (shared != nullptr) {
     std::snprintf(shared->args, sizeof shared->args, "(in the generator)");
-    shared->started = now();
+    shared->started = cpu_now();
+    shared->wall_started = now();
     shared->index = index;
   }
   FuzzRng rng(call_seed(seed, index));
@@ -92,7 +121,8 @@ void run_call(MexFunction fn, FuzzGenerator gen, uint64_t seed, long index, Shar
   if (shared != nullptr) {
     std::string s = arg_list(call);
     std::snprintf(shared->args, sizeof shared->args, "%s", s.c_str());
-    shared->started = now();
+    shared->started = cpu_now();
+    shared->wall_started = now();
     shared->index = index;
   }
   if (verbose) std::printf("call %ld: %s\n", index, arg_list(call).c_str());
@@ -167,7 +197,8 @@ int campaign(const std::string &name, MexFunction fn, FuzzGenerator gen, uint64_
     pid_t r = waitpid(pid, &status, WNOHANG);
     if (r == pid) break;
     long idx = shared->index;
-    if (idx >= 0 && now() - shared->started > cap) {
+    const double used = idx >= 0 ? cpu_of(pid) - shared->started : 0.0;
+    if (idx >= 0 && (used > cap || now() - shared->wall_started > 20 * cap)) {
       slow = true;
       kill(pid, SIGKILL);
       waitpid(pid, &status, 0);
