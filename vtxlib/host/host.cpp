@@ -112,7 +112,7 @@ ComplexD *host_complex_output(int ndims, const int *dims, mxArray **out) {
   for (int k = 0; k < ndims; ++k) sizes[k] = static_cast<mwSize>(dims[k]);
   const mwSize none[2] = {0, 0};
   mxArray *a = mxCreateNumericArray(2, none, mxDOUBLE_CLASS, mxCOMPLEX);
-  void *values = a != nullptr ? mxCalloc(static_cast<std::size_t>(n), sizeof(ComplexD)) : nullptr;
+  void *values = a != nullptr ? mxMalloc(static_cast<std::size_t>(n) * sizeof(ComplexD)) : nullptr;
   if (values == nullptr) {
     mxDestroyArray(a);
     return nullptr;
@@ -134,7 +134,7 @@ ComplexD *host_complex_output(int ndims, const int *dims, mxArray **out) {
   *out = create_double(ndims, dims, mxCOMPLEX);
   if (*out == nullptr) return nullptr;
   ComplexD *values = static_cast<ComplexD *>(
-      vtx_calloc(static_cast<std::size_t>(host_count(dims, ndims)), sizeof(ComplexD)));
+      vtx_malloc(static_cast<std::size_t>(host_count(dims, ndims)) * sizeof(ComplexD)));
   if (values == nullptr) {
     mxDestroyArray(*out);
     *out = nullptr;
@@ -161,8 +161,11 @@ mxArray *host_from_complex(int ndims, const int *dims, const ComplexD *src) {
   mxArray *out = nullptr;
   ComplexD *values = host_complex_output(ndims, dims, &out);
   if (values == nullptr) return nullptr;
+  const std::size_t bytes = static_cast<std::size_t>(host_count(dims, ndims)) * sizeof(ComplexD);
   if (src != nullptr)
-    std::memcpy(values, src, static_cast<std::size_t>(host_count(dims, ndims)) * sizeof(ComplexD));
+    std::memcpy(values, src, bytes);
+  else
+    std::memset(values, 0, bytes);
   host_complex_output_done(out, values);
   return out;
 }

@@ -48,7 +48,8 @@ bool host_copy_complex(const mxArray *a, ComplexD *dst, long long n);
 ComplexD *host_to_complex(const mxArray *a, long long n);
 
 // A new complex double output of the given sizes (1 to 8 dimensions) and a
-// zeroed buffer for its values, to compute into. With the interleaved
+// buffer for its values, to compute into; the caller writes every value (the
+// buffer is not cleared, which would cost a pass over it). With the interleaved
 // interface the buffer is the output's own storage (no copy out); with split
 // planes host_complex_output_done copies it in. Null, and *out null, when
 // memory runs out. Every buffer goes to host_complex_output_done once.
