@@ -80,9 +80,10 @@ mxArray *fuzz_row(const std::vector<double> &values);
 // describing it goes to what.
 mxArray *fuzz_hostile(FuzzRng &rng, std::string *what);
 
-// With probability p, replaces input k of call by a hostile array (the
-// "valid call with one argument perturbed" case). Returns true if it did.
-bool fuzz_perturb(FuzzRng &rng, FuzzCall &call, double p);
+// With probability p, replaces one input of call by a hostile array (the
+// "valid call with one argument perturbed" case), never input number keep
+// (0-based). Returns true if it did.
+bool fuzz_perturb(FuzzRng &rng, FuzzCall &call, double p, int keep = -1);
 
 // A random output count 0..max_out+1, mostly within 0..max_out.
 int fuzz_nlhs(FuzzRng &rng, int max_out);

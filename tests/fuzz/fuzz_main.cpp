@@ -298,6 +298,9 @@ int main(int argc, char **argv) {
     run_call(fn, registry()[module], seed, replay, nullptr, true);
     return 0;
   }
+  char here[4096];  // a relative --mex-dir is relative to where we started
+  if (!mex_dir.empty() && mex_dir[0] != '/' && getcwd(here, sizeof here) != nullptr)
+    mex_dir = std::string(here) + "/" + mex_dir;
   if (!enter_scratch()) {
     std::fprintf(stderr, "gateway_fuzz: cannot make a scratch folder\n");
     return 2;

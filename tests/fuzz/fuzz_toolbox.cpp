@@ -256,9 +256,12 @@ mxArray *fuzz_hostile(FuzzRng &rng, std::string *what) {
   return a;
 }
 
-bool fuzz_perturb(FuzzRng &rng, FuzzCall &call, double p) {
+bool fuzz_perturb(FuzzRng &rng, FuzzCall &call, double p, int keep) {
   if (call.in.empty() || !rng.chance(p)) return false;
-  int k = rng.uniform(0, static_cast<int>(call.in.size()) - 1);
+  const int n = static_cast<int>(call.in.size());
+  int k = rng.uniform(0, n - 1);
+  if (k == keep) k = (k + 1) % n;
+  if (k == keep) return false;
   mxDestroyArray(call.in[k]);
   call.in[k] = fuzz_hostile(rng, &call.args[k]);
   call.args[k] = "perturbed " + call.args[k];
