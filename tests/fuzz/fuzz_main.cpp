@@ -40,6 +40,15 @@
 #include <sanitizer/lsan_interface.h>
 #endif
 
+#ifdef FUZZ_ASAN
+// An allocation the machine cannot back returns null, as it would outside
+// the sanitizer, so that the modules' out-of-memory paths run instead of
+// the sanitizer's abort.
+extern "C" const char *__asan_default_options() {
+  return "allocator_may_return_null=1";
+}
+#endif
+
 namespace {
 
 std::string mex_dir = VTX_MEX_DIR;  // where the modules are loaded from
